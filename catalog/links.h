@@ -1,0 +1,28 @@
+// Links between titles and their book files, reader paths, and erasing a
+// title on the reader.
+#pragma once
+
+#include <cstddef>
+
+namespace pagora {
+
+struct ReaderState;
+struct StorageEntry;
+
+// Ties each book file in a first-level directory of storage `storage` to
+// the first title whose filename (without one leading backslash) equals the
+// file's reader path. Gives 0.
+int LinkTitles(ReaderState& state, int storage);
+
+// Writes the reader path of `entry` ("SM\" on the card, then the directory's
+// long name, a backslash and the entry's long name) into `buffer` of `size`
+// bytes, or into a new 128-byte buffer the caller frees when `buffer` is
+// none. Gives the buffer, or none when it cannot be had or the path does
+// not fit.
+char* ReaderPath(const StorageEntry& entry, char* buffer, std::size_t size);
+
+// Sends the erase script for the linked file `entry` under "__WHATYOUWANT".
+// 0, or -1 when the exchange failed.
+int DeleteTitle(StorageEntry& entry);
+
+}  // namespace pagora

@@ -1,0 +1,146 @@
+#include "catalog/status.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/reader_state.h"
+#include "catalog/reply_lines.h"
+#include "catalog/text.h"
+#include "devlink/exchange.h"
+
+namespace pagora {
+namespace {
+
+// Cuts the next token from `*pos` as strtok does: delimiters in front are
+// passed over, the delimiter after the token becomes a terminator, and a
+// token that reached the end of the text leaves nothing to continue with.
+char* CutToken(char** pos, const char* delimiters) {
+  if (*pos == nullptr) return nullptr;
+  char* start = *pos + std::strspn(*pos, delimiters);
+  if (*start == '\0') {
+    *pos = nullptr;
+    return nullptr;
+  }
+  char* end = start + std::strcspn(start, delimiters);
+  if (*end != '\0') {
+    *end = '\0';
+    *pos = end + 1;
+  } else {
+    *pos = nullptr;
+  }
+  return start;
+}
+
+// A MiB figure in bytes, kept in 32 bits: figures of 4096 MiB or more
+// saturate, negative ones give 0.
+std::uint32_t MebibytesToBytes(const char* text) {
+  const std::int32_t mib = ReadDecimal(text);
+  if (mib <= 0) return 0;
+  if (mib >= 4096) return 0xFFFFFFFFu;
+  return static_cast<std::uint32_t>(mib) << 20;
+}
+
+void StoreTime(ReaderState& state, const char* text) {
+  int parts[3] = {0, 0, 0};
+  const char* p = text;
+  for (int& part : parts) {
+    const char* end = p;
+    const std::int32_t value = ReadDecimal(p, &end);
+    if (end == p) break;  // not a number: the rest stays 0
+    part = value;
+    p = end;
+  }
+  std::snprintf(state.time, sizeof state.time, "%02d:%02d:%02d", parts[0], parts[1], parts[2]);
+}
+
+void StoreDate(ReaderState& state, const char* text) {
+  std::size_t i = 0;
+  for (; i + 1 < sizeof state.date && text[i] != '\0'; ++i) {
+    state.date[i] = text[i] == ' ' ? '/' : text[i];
+  }
+  state.date[i] = '\0';
+}
+
+}  // namespace
+
+StatusRecord* ParseStatusLine(StatusRecord* record, char* line) {
+  record->value_count = 0;
+  char* pos = line;
+  if (CutToken(&pos, "=") != nullptr) {
+    char* value_text = CutToken(&pos, "\r\n");
+    if (value_text != nullptr) {
+      char* vpos = value_text;
+      const char* delimiters = "\"";
+      for (;;) {
+        char* token = CutToken(&vpos, delimiters);
+        delimiters = "\"\r";
+        if (token == nullptr) break;
+        if (std::strcmp(token, " ") != 0) {
+          CopyBounded(record->values[record->value_count], kStatusTextWidth, token);
+          ++record->value_count;
+        }
+        if (record->value_count == kStatusValueCount) break;
+      }
+    }
+    CopyBounded(record->key, sizeof record->key, line);
+  } else {
+    CopyBounded(record->key, sizeof record->key, nullptr);
+  }
+  for (int i = record->value_count; i < kStatusValueCount; ++i) {
+    CopyBounded(record->values[i], kStatusTextWidth, nullptr);
+  }
+  return record;
+}
+
+void StoreStatusValue(ReaderState& state, StatusRecord* record, bool keep) {
+  const char* key = record->key;
+  const char* v1 = record->values[0];
+  if (std::strcmp(key, "SM_PRESENT") == 0) {
+    state.card_present = std::strcmp(v1, "Yes") == 0;
+  } else if (std::strcmp(key, "FLASHFREE") == 0) {
+    state.free_memory = ReadDecimal(v1);
+  } else if (std::strcmp(key, "SM_FLASHFREE") == 0) {
+    state.sm_free_memory = ReadDecimal(v1);
+  } else if (std::strcmp(key, "FLASHID") == 0) {
+    state.flash_size = MebibytesToBytes(record->values[1]);
+  } else if (std::strcmp(key, "OFLASHID01") == 0) {
+    state.card_flash_size = MebibytesToBytes(record->values[1]);
+  } else if (std::strcmp(key, "EXTID") == 0) {
+    if (keep) state.extension_id = v1;
+  } else if (std::strcmp(key, "BATTERY") == 0) {
+    if (keep) state.battery = v1;
+  } else if (std::strcmp(key, "USERID") == 0) {
+    if (keep) state.user_id = v1;
+  } else if (std::strcmp(key, "TIME") == 0) {
+    StoreTime(state, v1);
+  } else if (std::strcmp(key, "DATE") == 0) {
+    StoreDate(state, v1);
+  } else if (std::strcmp(key, "VERSION") == 0) {
+    if (keep) state.version = v1;
+  } else if (std::strcmp(key, "TITLECOUNT") == 0) {
+    if (!keep) state.title_count = ReadDecimal(v1);
+  }
+}
+
+int RefreshStatus(ReaderState& state) {
+  ClearStatusList(state);
+  std::int32_t length = kReplyLimit;
+  if (DevQuery(state, "__STATUS", state.reply, &length) != 0) return -1;
+  state.reply[length] = '\0';
+  ForEachLine(state.reply, [&state](char* line, bool) {
+    if (std::strchr(line, '=') == nullptr) return;
+    auto* record = static_cast<StatusRecord*>(Os().allocate(sizeof(StatusRecord)));
+    if (record == nullptr) return;
+    ParseStatusLine(record, line);
+    if (ListAddFresh(state.status_list, record) == 0) {
+      StoreStatusValue(state, record, true);
+    } else {
+      // Nobody would own it: store what needs no reference, then free it.
+      StoreStatusValue(state, record, false);
+      Os().release(record);
+    }
+  });
+  return 0;
+}
+
+}  // namespace pagora

@@ -1,0 +1,49 @@
+// The block-wise exchanges with the reader: queries, downloads to a local
+// file, uploads and command scripts. Every exchange opens the link first,
+// and every failed control call resets the reader state.
+#pragma once
+
+#include <cstdint>
+
+namespace pagora {
+
+struct ReaderState;
+
+constexpr std::int32_t DEV_BLOCK_SIZE = 4096;
+
+constexpr std::uint32_t IOCTL_DEV_QUERY_START = 0x222018;
+constexpr std::uint32_t IOCTL_DEV_QUERY_NEXT = 0x22201C;
+constexpr std::uint32_t IOCTL_DEV_UPLOAD_START = 0x222020;
+constexpr std::uint32_t IOCTL_DEV_UPLOAD_NEXT = 0x222024;
+
+// Receives the percentage done after each block; may be null.
+using ProgressFn = void (*)(std::int32_t percent);
+
+// Reads the reply to `name` into `buffer`. `*length` holds the buffer's
+// capacity on entry and, on success, the bytes received. 0 or -1.
+int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* length);
+
+// Downloads the reply to `name` into `local_path`. The data goes to a
+// temporary file beside it, which takes the target's place only when the
+// whole reply arrived; on failure the target is as it was. `expected` only
+// scales the percentages. 0 or -1.
+int DevDownload(ReaderState& state, const char* name, const char* local_path,
+                std::int32_t expected, ProgressFn progress);
+
+// Sends `buffer` (a header of `header_len` bytes, the target name and its
+// NUL, then `data_len` data bytes). 0 or -1.
+int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,
+              std::int32_t header_len, ProgressFn progress);
+
+// Sends `text` (not terminated) under the request name `name`. 0 or -1.
+int DevSendCommand(ReaderState& state, const char* name, const char* text, std::int32_t length);
+
+// Uploads the local file whole under the reader path `target`. 0 or -1.
+int DevUploadFile(ReaderState& state, const char* target, const char* local_path,
+                  ProgressFn progress);
+
+// (done * 100) / total truncated towards zero, without overflow: equal to the
+// 32-bit result whenever that fits, saturated to the 32-bit range otherwise.
+std::int32_t Percent(std::int64_t done, std::int64_t total);
+
+}  // namespace pagora

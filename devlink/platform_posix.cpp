@@ -1,0 +1,380 @@
+// The substitute for the reader's driver on systems without it: each
+// Unix-domain socket in the reader directory is one device interface, and
+// each control call is one request/response frame on the connection
+// (docs/device-socket.md). Local files are plain POSIX files, with errno
+// mapped to the Windows codes the plugin's error mapping reads.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "devlink/platform.h"
+
+namespace pagora {
+
+void* HeapAllocate(std::size_t size);
+void HeapRelease(void* block);
+
+namespace {
+
+thread_local std::uint32_t t_last_error = 0;
+
+enum class Kind { kInfoSet, kDevice, kFile };
+
+struct PosixHandle {
+  Kind kind;
+  int fd;
+  char dir[4096];  // kInfoSet: the reader directory
+};
+
+std::uint32_t ErrnoToWindows(int error) {
+  switch (error) {
+    case ENOENT: return kErrorFileNotFound;
+    case ENOTDIR: return kErrorPathNotFound;
+    case EMFILE: return kErrorTooManyOpenFiles;
+    case EACCES:
+    case EPERM: return kErrorAccessDenied;
+    case EEXIST: return kErrorFileExists;
+    default: return kErrorOtherIo;
+  }
+}
+
+int FailErrno() {
+  t_last_error = ErrnoToWindows(errno);
+  return 0;
+}
+
+int Fail(std::uint32_t code) {
+  t_last_error = code;
+  return 0;
+}
+
+PosixHandle* AsHandle(OsHandle h, Kind kind) {
+  if (h == nullptr || h == InvalidOsHandle()) return nullptr;
+  auto* p = static_cast<PosixHandle*>(h);
+  return p->kind == kind ? p : nullptr;
+}
+
+PosixHandle* NewHandle(Kind kind, int fd) {
+  auto* p = static_cast<PosixHandle*>(std::calloc(1, sizeof(PosixHandle)));
+  if (p == nullptr) return nullptr;
+  p->kind = kind;
+  p->fd = fd;
+  return p;
+}
+
+// The directory that stands for the interface class.
+void ReaderDirectory(char* out, std::size_t size) {
+  const char* dir = std::getenv("PAGORA_READER_DIR");
+  if (dir != nullptr && *dir != '\0') {
+    std::snprintf(out, size, "%s", dir);
+    return;
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime != '\0') {
+    std::snprintf(out, size, "%s/pagora-readers", runtime);
+    return;
+  }
+  std::snprintf(out, size, "/tmp/pagora-readers-%u", static_cast<unsigned>(getuid()));
+}
+
+bool IsSocket(const char* dir, const char* name) {
+  char path[4096 + 256];
+  std::snprintf(path, sizeof path, "%s/%s", dir, name);
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Finds the socket of member `index`, in byte order of the names.
+bool MemberName(const char* dir, std::uint32_t index, char* name, std::size_t size) {
+  char previous[256] = "";
+  bool have_previous = false;
+  for (std::uint32_t i = 0; i <= index; ++i) {
+    DIR* d = opendir(dir);
+    if (d == nullptr) return false;
+    char best[256] = "";
+    bool found = false;
+    while (dirent* e = readdir(d)) {
+      if (have_previous && std::strcmp(e->d_name, previous) <= 0) continue;
+      if (found && std::strcmp(e->d_name, best) >= 0) continue;
+      if (!IsSocket(dir, e->d_name)) continue;
+      std::snprintf(best, sizeof best, "%s", e->d_name);
+      found = true;
+    }
+    closedir(d);
+    if (!found) return false;
+    std::snprintf(previous, sizeof previous, "%s", best);
+    have_previous = true;
+  }
+  std::snprintf(name, size, "%s", previous);
+  return true;
+}
+
+OsHandle GetClassDevs(const Guid*, std::uint32_t) {
+  PosixHandle* set = NewHandle(Kind::kInfoSet, -1);
+  if (set == nullptr) {
+    Fail(kErrorNotEnoughMemory);
+    return InvalidOsHandle();
+  }
+  ReaderDirectory(set->dir, sizeof set->dir);
+  return set;
+}
+
+int EnumDeviceInterfaces(OsHandle h, const Guid* cls, std::uint32_t index, InterfaceData* data) {
+  PosixHandle* set = AsHandle(h, Kind::kInfoSet);
+  if (set == nullptr) return Fail(6);  // ERROR_INVALID_HANDLE
+  char name[256];
+  if (!MemberName(set->dir, index, name, sizeof name)) return Fail(kErrorNoMoreItems);
+  data->class_guid = *cls;
+  data->flags = 1;  // SPINT_ACTIVE
+  data->reserved = index;
+  return 1;
+}
+
+int GetInterfaceDetail(OsHandle h, InterfaceData* data, void* detail, std::uint32_t size,
+                       std::uint32_t* required) {
+  PosixHandle* set = AsHandle(h, Kind::kInfoSet);
+  if (set == nullptr) return Fail(6);
+  char name[256];
+  if (!MemberName(set->dir, static_cast<std::uint32_t>(data->reserved), name, sizeof name)) {
+    return Fail(kErrorNoMoreItems);
+  }
+  const std::size_t path_length = std::strlen(set->dir) + 1 + std::strlen(name);
+  const auto needed = static_cast<std::uint32_t>(kDetailPathOffset + path_length + 1);
+  if (required != nullptr) *required = needed;
+  if (detail == nullptr || size < needed) return Fail(kErrorInsufficientBuffer);
+  std::uint32_t cb = 0;
+  std::memcpy(&cb, detail, sizeof cb);
+  if (cb != kDetailCbSize) return Fail(1784);  // ERROR_INVALID_USER_BUFFER
+  char* path = static_cast<char*>(detail) + kDetailPathOffset;
+  std::snprintf(path, path_length + 1, "%s/%s", set->dir, name);
+  return 1;
+}
+
+int DestroyDeviceInfoList(OsHandle h) {
+  PosixHandle* set = AsHandle(h, Kind::kInfoSet);
+  if (set == nullptr) return Fail(6);
+  std::free(set);
+  return 1;
+}
+
+OsHandle ConnectDevice(const char* path) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (std::strlen(path) >= sizeof addr.sun_path) {
+    Fail(kErrorPathNotFound);
+    return InvalidOsHandle();
+  }
+  std::memcpy(addr.sun_path, path, std::strlen(path) + 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    FailErrno();
+    return InvalidOsHandle();
+  }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    // A socket nobody listens on is a reader that went away.
+    t_last_error = (errno == ECONNREFUSED) ? kErrorDeviceNotConnected : ErrnoToWindows(errno);
+    close(fd);
+    return InvalidOsHandle();
+  }
+  PosixHandle* h = NewHandle(Kind::kDevice, fd);
+  if (h == nullptr) {
+    close(fd);
+    Fail(kErrorNotEnoughMemory);
+    return InvalidOsHandle();
+  }
+  return h;
+}
+
+OsHandle Create(const char* path, std::uint32_t access, std::uint32_t, std::uint32_t disposition,
+                std::uint32_t) {
+  struct stat st;
+  const bool exists = stat(path, &st) == 0;
+  if (exists && S_ISSOCK(st.st_mode)) return ConnectDevice(path);
+  if (exists && S_ISDIR(st.st_mode)) {
+    Fail(kErrorAccessDenied);
+    return InvalidOsHandle();
+  }
+  int flags = O_CLOEXEC;
+  const bool read = (access & kGenericRead) != 0;
+  const bool write = (access & kGenericWrite) != 0;
+  flags |= (read && write) ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
+  if (disposition == kCreateAlways) flags |= O_CREAT | O_TRUNC;
+  int fd = open(path, flags, 0666);
+  if (fd < 0) {
+    FailErrno();
+    return InvalidOsHandle();
+  }
+  PosixHandle* h = NewHandle(Kind::kFile, fd);
+  if (h == nullptr) {
+    close(fd);
+    Fail(kErrorNotEnoughMemory);
+    return InvalidOsHandle();
+  }
+  if (disposition == kCreateAlways) t_last_error = exists ? 183 : 0;  // ERROR_ALREADY_EXISTS
+  return h;
+}
+
+// Sends or receives exactly `length` bytes; false when the peer is gone.
+bool SendAll(int fd, const void* data, std::size_t length) {
+  const auto* p = static_cast<const char*>(data);
+  while (length > 0) {
+    ssize_t n = send(fd, p, length, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+enum class Receive { kOk, kLost, kShort };
+
+Receive ReceiveAll(int fd, void* data, std::size_t length) {
+  auto* p = static_cast<char*>(data);
+  std::size_t got = 0;
+  while (got < length) {
+    ssize_t n = recv(fd, p + got, length - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Receive::kLost;
+    if (n == 0) return got == 0 ? Receive::kLost : Receive::kShort;
+    got += static_cast<std::size_t>(n);
+  }
+  return Receive::kOk;
+}
+
+void PutWord(unsigned char* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+std::uint32_t GetWord(const unsigned char* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+// After a malformed frame the stream's framing is lost: later calls fail as
+// if the reader were gone, until a reset reconnects.
+int Broken(PosixHandle* device, std::uint32_t code) {
+  shutdown(device->fd, SHUT_RDWR);
+  return Fail(code);
+}
+
+int IoControl(OsHandle h, std::uint32_t code, const void* in, std::uint32_t in_len, void* out,
+              std::uint32_t out_len, std::uint32_t* returned) {
+  *returned = 0;
+  PosixHandle* device = AsHandle(h, Kind::kDevice);
+  if (device == nullptr) return Fail(1);  // ERROR_INVALID_FUNCTION
+  unsigned char header[12];
+  PutWord(header, code);
+  PutWord(header + 4, in_len);
+  PutWord(header + 8, out_len);
+  if (!SendAll(device->fd, header, sizeof header) ||
+      (in_len > 0 && !SendAll(device->fd, in, in_len))) {
+    return Broken(device, kErrorDeviceNotConnected);
+  }
+  unsigned char answer[12];
+  switch (ReceiveAll(device->fd, answer, sizeof answer)) {
+    case Receive::kOk: break;
+    case Receive::kLost: return Broken(device, kErrorDeviceNotConnected);
+    case Receive::kShort: return Broken(device, kErrorGenFailure);
+  }
+  const std::uint32_t result = GetWord(answer);
+  const std::uint32_t error = GetWord(answer + 4);
+  const std::uint32_t length = GetWord(answer + 8);
+  if (result > 1 || length > out_len) return Broken(device, kErrorGenFailure);
+  if (length > 0) {
+    switch (ReceiveAll(device->fd, out, length)) {
+      case Receive::kOk: break;
+      case Receive::kLost:
+      case Receive::kShort: return Broken(device, kErrorGenFailure);
+    }
+  }
+  if (result == 0) return Fail(error != 0 ? error : kErrorGenFailure);
+  *returned = length;
+  return 1;
+}
+
+int Close(OsHandle h) {
+  if (h == nullptr || h == InvalidOsHandle()) return Fail(6);
+  auto* p = static_cast<PosixHandle*>(h);
+  if (p->fd >= 0) close(p->fd);
+  std::free(p);
+  return 1;
+}
+
+int Read(OsHandle h, void* buf, std::uint32_t len, std::uint32_t* read_count) {
+  *read_count = 0;
+  PosixHandle* file = AsHandle(h, Kind::kFile);
+  if (file == nullptr) return Fail(6);
+  auto* p = static_cast<char*>(buf);
+  std::uint32_t got = 0;
+  while (got < len) {
+    ssize_t n = read(file->fd, p + got, len - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailErrno();
+    if (n == 0) break;
+    got += static_cast<std::uint32_t>(n);
+  }
+  *read_count = got;
+  return 1;
+}
+
+int Write(OsHandle h, const void* buf, std::uint32_t len, std::uint32_t* written) {
+  *written = 0;
+  PosixHandle* file = AsHandle(h, Kind::kFile);
+  if (file == nullptr) return Fail(6);
+  const auto* p = static_cast<const char*>(buf);
+  std::uint32_t done = 0;
+  while (done < len) {
+    ssize_t n = write(file->fd, p + done, len - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailErrno();
+    done += static_cast<std::uint32_t>(n);
+  }
+  *written = done;
+  return 1;
+}
+
+std::uint32_t FileSize(OsHandle h, std::uint32_t* high) {
+  *high = 0;
+  PosixHandle* file = AsHandle(h, Kind::kFile);
+  struct stat st;
+  if (file == nullptr || fstat(file->fd, &st) != 0) {
+    t_last_error = file == nullptr ? 6 : ErrnoToWindows(errno);
+    return 0xFFFFFFFFu;
+  }
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  *high = static_cast<std::uint32_t>(size >> 32);
+  return static_cast<std::uint32_t>(size);
+}
+
+int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailErrno(); }
+
+int Replace(const char* from, const char* to) { return rename(from, to) == 0 ? 1 : FailErrno(); }
+
+std::uint32_t LastError() { return t_last_error; }
+
+void SetError(std::uint32_t code) { t_last_error = code; }
+
+int Message(const char* text, const char* caption, std::uint32_t) {
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  return 1;  // IDOK
+}
+
+const Platform kPosix = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
+                         DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
+                         FileSize, Delete, Replace, LastError, SetError, Message,
+                         HeapAllocate, HeapRelease};
+
+}  // namespace
+
+const Platform& NativePlatform() { return kPosix; }
+
+}  // namespace pagora

@@ -1,0 +1,111 @@
+// The real Windows calls, with exactly the arguments the reader's driver and
+// the host expect. Only this file includes <windows.h>.
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstring>
+
+#include "devlink/platform.h"
+
+namespace pagora {
+
+void* HeapAllocate(std::size_t size);
+void HeapRelease(void* block);
+
+namespace {
+
+static_assert(sizeof(InterfaceData) == sizeof(SP_DEVICE_INTERFACE_DATA), "interface record");
+static_assert(kDetailCbSize == sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A), "detail record");
+static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == kDetailPathOffset,
+              "detail path offset");
+
+GUID ToGuid(const Guid* g) {
+  GUID out;
+  std::memcpy(&out, g, sizeof out);
+  return out;
+}
+
+OsHandle GetClassDevs(const Guid* cls, std::uint32_t flags) {
+  GUID guid = ToGuid(cls);
+  return SetupDiGetClassDevsA(&guid, nullptr, nullptr, flags);
+}
+
+int EnumDeviceInterfaces(OsHandle set, const Guid* cls, std::uint32_t index, InterfaceData* data) {
+  GUID guid = ToGuid(cls);
+  return SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index,
+                                     reinterpret_cast<SP_DEVICE_INTERFACE_DATA*>(data));
+}
+
+int GetInterfaceDetail(OsHandle set, InterfaceData* data, void* detail, std::uint32_t size,
+                       std::uint32_t* required) {
+  DWORD needed = 0;
+  BOOL ok = SetupDiGetDeviceInterfaceDetailA(
+      set, reinterpret_cast<SP_DEVICE_INTERFACE_DATA*>(data),
+      static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(detail), size, &needed, nullptr);
+  if (required != nullptr) *required = needed;
+  return ok;
+}
+
+int DestroyDeviceInfoList(OsHandle set) { return SetupDiDestroyDeviceInfoList(set); }
+
+OsHandle Create(const char* path, std::uint32_t access, std::uint32_t share,
+                std::uint32_t disposition, std::uint32_t attributes) {
+  return CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr);
+}
+
+int IoControl(OsHandle handle, std::uint32_t code, const void* in, std::uint32_t in_len, void* out,
+              std::uint32_t out_len, std::uint32_t* returned) {
+  DWORD count = 0;
+  BOOL ok = DeviceIoControl(handle, code, const_cast<void*>(in), in_len, out, out_len, &count,
+                            nullptr);
+  *returned = count;
+  return ok;
+}
+
+int Close(OsHandle handle) { return CloseHandle(handle); }
+
+int Read(OsHandle file, void* buf, std::uint32_t len, std::uint32_t* read) {
+  DWORD count = 0;
+  BOOL ok = ReadFile(file, buf, len, &count, nullptr);
+  *read = count;
+  return ok;
+}
+
+int Write(OsHandle file, const void* buf, std::uint32_t len, std::uint32_t* written) {
+  DWORD count = 0;
+  BOOL ok = WriteFile(file, buf, len, &count, nullptr);
+  *written = count;
+  return ok;
+}
+
+std::uint32_t FileSize(OsHandle file, std::uint32_t* high) {
+  DWORD upper = 0;
+  DWORD lower = GetFileSize(file, &upper);
+  *high = upper;
+  return lower;
+}
+
+int Delete(const char* path) { return DeleteFileA(path); }
+
+int Replace(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+}
+
+std::uint32_t LastError() { return GetLastError(); }
+
+void SetError(std::uint32_t code) { SetLastError(code); }
+
+int Message(const char* text, const char* caption, std::uint32_t type) {
+  return MessageBoxA(nullptr, text, caption, type);
+}
+
+const Platform kWindows = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
+                           DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
+                           FileSize, Delete, Replace, LastError, SetError, Message,
+                           HeapAllocate, HeapRelease};
+
+}  // namespace
+
+const Platform& NativePlatform() { return kWindows; }
+
+}  // namespace pagora

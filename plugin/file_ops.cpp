@@ -1,0 +1,147 @@
+#include "plugin/file_ops.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "catalog/links.h"
+#include "catalog/reader_state.h"
+#include "catalog/status.h"
+#include "catalog/text.h"
+#include "catalog/titles.h"
+#include "devlink/device.h"
+#include "devlink/exchange.h"
+#include "plugin/host_context.h"
+#include "plugin/listing.h"
+
+namespace pagora {
+namespace {
+
+constexpr std::size_t kMaxPath = 259;  // longest name the host passes, without NUL
+constexpr char kInternalFolder[] = "\\book";
+constexpr char kCardFolder[] = "\\SM\\book";
+
+// The remote name without the host's leading separator.
+const char* RemoteTail(const char* remote_name) {
+  return remote_name[0] == kHostSeparator ? remote_name + 1 : remote_name;
+}
+
+bool UploadPathFits(const char* folder, const char* remote_name) {
+  return std::strlen(folder) + 1 + std::strlen(RemoteTail(remote_name)) <= kMaxPath;
+}
+
+}  // namespace
+
+StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name) {
+  if (remote_name == nullptr || strnlen(remote_name, kMaxPath + 1) > kMaxPath) return nullptr;
+  const char* bracket = std::strchr(remote_name, '[');
+  if (bracket == nullptr || bracket - remote_name < 2) return nullptr;
+  // The separator in front and the blank before '[' are dropped unread.
+  char title_part[kMaxPath + 1];
+  const std::size_t length = static_cast<std::size_t>(bracket - remote_name) - 2;
+  std::memcpy(title_part, remote_name + 1, length);
+  title_part[length] = '\0';
+
+  ListingCursor& cursor = Cursor();
+  cursor.generation = state.title_generation;
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
+    cursor.node = node;
+    cursor.title = static_cast<TitleRecord*>(node->item);
+    if (std::strcmp(cursor.title->title, title_part) == 0) return cursor.title->link;
+  }
+  cursor.node = nullptr;
+  return nullptr;
+}
+
+int MapTransferError(std::uint32_t error) {
+  switch (error) {
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+    case kErrorTooManyOpenFiles:
+    case kErrorAccessDenied: return FS_FILE_NOTFOUND;
+    case kErrorFileExists: return FS_FILE_EXISTS;
+    default: return FS_FILE_READERROR;
+  }
+}
+
+int GetFile(ReaderState& state, char* remote_name, char* local_name, int copy_flags) {
+  HostContext& host = Host();
+  host.source_name = remote_name;
+  host.target_name = local_name;
+  if (local_name == nullptr) return FS_FILE_NOTFOUND;
+  if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
+  if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
+  if (AskProgress(0) != 0) return FS_FILE_USERABORT;
+  const int move_overwrite = FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE;
+  if ((copy_flags & move_overwrite) == move_overwrite) Os().delete_file(local_name);
+
+  // A failing exchange resets the catalog and frees the title, so the
+  // download works from copies of what it needs.
+  const TitleRecord& title = *Cursor().title;
+  char filename[sizeof title.filename];
+  std::memcpy(filename, title.filename, sizeof filename);
+  if (DevDownload(state, filename, local_name, title.size, ReportProgress) != 0) {
+    return MapTransferError(Os().get_last_error());
+  }
+  AskProgress(100);
+  return FS_FILE_OK;
+}
+
+int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_flags) {
+  const Platform& os = Os();
+  HostContext& host = Host();
+  host.source_name = local_name;
+  host.target_name = remote_name;
+  if (local_name == nullptr || remote_name == nullptr) return FS_FILE_NOTSUPPORTED;
+  if (!ContainsIgnoringCase(local_name, ".rb")) return FS_FILE_NOTSUPPORTED;
+  if (!UploadPathFits(kInternalFolder, remote_name)) return FS_FILE_NOTSUPPORTED;
+
+  OsHandle file = os.create_file(local_name, kGenericRead, kFileShareRead, kOpenExisting,
+                                 kFileAttributeNormal);
+  if (file == InvalidOsHandle()) return FS_FILE_NOTSUPPORTED;
+  std::uint32_t high = 0;
+  const std::uint32_t length = os.get_file_size(file, &high);
+  os.close_handle(file);
+
+  // Without a status reply there is no reader to be full: a failed
+  // transfer, not the out-of-space message.
+  if (RefreshStatus(state) != 0) return MapTransferError(os.get_last_error());
+
+  const char* folder;
+  if (length < static_cast<std::uint32_t>(state.free_memory)) {
+    folder = kInternalFolder;
+  } else if (length < state.card_flash_size) {
+    folder = kCardFolder;
+  } else {
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Insufficiently memory!\nPagora memory free: %d\nSmartMedia free: %d",
+                  static_cast<int>(state.free_memory),
+                  static_cast<int>(static_cast<std::int32_t>(state.card_flash_size)));
+    os.message_box(text, "Error!", kMbOkIconError);
+    // The book was not uploaded; a host told otherwise would delete the
+    // source of a move.
+    return FS_FILE_WRITEERROR;
+  }
+  if (!UploadPathFits(folder, remote_name)) return FS_FILE_NOTSUPPORTED;
+  char upload_path[kMaxPath + 1];
+  std::snprintf(upload_path, sizeof upload_path, "%s\\%s", folder, RemoteTail(remote_name));
+
+  if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
+  if (std::strlen(remote_name) < 3) return FS_FILE_NOTFOUND;
+  if (AskProgress(0) != 0) return FS_FILE_USERABORT;
+  if (DevUploadFile(state, upload_path, local_name, ReportProgress) != 0) {
+    return MapTransferError(os.get_last_error());
+  }
+  AskProgress(100);
+  return FS_FILE_OK;
+}
+
+BOOL DeleteFile(ReaderState& state, char* remote_name) {
+  if (remote_name == nullptr || std::strlen(remote_name) < 3) return kFalse;
+  if (!DevIsConnected(state)) return kFalse;
+  StorageEntry* file = FindTitleByName(state, remote_name);
+  if (file == nullptr) return kFalse;
+  return DeleteTitle(*file) == 0 ? kTrue : kFalse;
+}
+
+}  // namespace pagora

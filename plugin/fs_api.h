@@ -1,0 +1,110 @@
+// The host's file-system plugin interface, declared from its documented
+// constants and layouts. Every record here crosses the binary boundary with
+// the host, so each one is pinned by size for 32- and 64-bit builds.
+//
+// This header never meets <windows.h>: it defines the Windows names it needs
+// itself, with the same widths (DWORD 32-bit unsigned, BOOL 32-bit int,
+// HANDLE a pointer) on every system, so the native build exports the same
+// functions with the same argument and record layouts.
+#pragma once
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#define WFX_CALL __stdcall
+#else
+#define WFX_CALL
+#endif
+
+using DWORD = std::uint32_t;
+using BOOL = std::int32_t;
+using HANDLE = void*;
+using HWND = void*;
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char cFileName[260];
+  char cAlternateFileName[14];
+};
+
+static_assert(sizeof(FILETIME) == 8, "FILETIME is two DWORDs");
+static_assert(sizeof(WIN32_FIND_DATAA) == 320, "find data layout is the host's");
+static_assert(sizeof(BOOL) == 4 && sizeof(DWORD) == 4, "32-bit interface words");
+
+constexpr BOOL kTrue = 1;
+constexpr BOOL kFalse = 0;
+
+// Result codes of FsGetFile / FsPutFile.
+constexpr int FS_FILE_OK = 0;
+constexpr int FS_FILE_EXISTS = 1;
+constexpr int FS_FILE_NOTFOUND = 2;
+constexpr int FS_FILE_READERROR = 3;
+constexpr int FS_FILE_WRITEERROR = 4;
+constexpr int FS_FILE_USERABORT = 5;
+constexpr int FS_FILE_NOTSUPPORTED = 6;
+
+constexpr int FS_COPYFLAGS_OVERWRITE = 1;
+constexpr int FS_COPYFLAGS_RESUME = 2;
+constexpr int FS_COPYFLAGS_MOVE = 4;
+
+constexpr int FS_EXEC_OK = 0;
+
+constexpr DWORD kAttrSystem = 0x4;    // FILE_ATTRIBUTE_SYSTEM
+constexpr DWORD kAttrNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
+constexpr DWORD kNoTimeLow = 0xFFFFFFFEu;   // the interface's "file has no time"
+constexpr DWORD kNoTimeHigh = 0xFFFFFFFFu;
+
+inline HANDLE InvalidHandleValue() {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+}
+
+// Host callbacks. Only the progress callback is ever called; the other two
+// are kept as opaque pointers.
+using ProgressProc = int(WFX_CALL*)(int plugin_nr, char* source_name,
+                                    char* target_name, int percent_done);
+using OpaqueProc = void(WFX_CALL*)();
+
+// The nine exports, as function pointer types for hosts that load the module.
+using FsInitFn = int(WFX_CALL*)(int, ProgressProc, OpaqueProc, OpaqueProc);
+using FsFindFirstFn = HANDLE(WFX_CALL*)(char*, WIN32_FIND_DATAA*);
+using FsFindNextFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAA*);
+using FsFindCloseFn = int(WFX_CALL*)(HANDLE);
+using FsGetFileFn = int(WFX_CALL*)(char*, char*, int, void*);
+using FsPutFileFn = int(WFX_CALL*)(char*, char*, int);
+using FsDeleteFileFn = BOOL(WFX_CALL*)(char*);
+using FsExecuteFileFn = int(WFX_CALL*)(HWND, char*, char*);
+using FsGetDefRootNameFn = void(WFX_CALL*)(char*, int);
+
+#if defined(_WIN32)
+#define WFX_EXPORT
+#else
+#define WFX_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+WFX_EXPORT int WFX_CALL FsInit(int plugin_nr, ProgressProc progress,
+                               OpaqueProc log, OpaqueProc request);
+WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* path, WIN32_FIND_DATAA* find_data);
+WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE handle, WIN32_FIND_DATAA* find_data);
+WFX_EXPORT int WFX_CALL FsFindClose(HANDLE handle);
+WFX_EXPORT int WFX_CALL FsGetFile(char* remote_name, char* local_name,
+                                  int copy_flags, void* remote_info);
+WFX_EXPORT int WFX_CALL FsPutFile(char* local_name, char* remote_name,
+                                  int copy_flags);
+WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* remote_name);
+WFX_EXPORT int WFX_CALL FsExecuteFile(HWND main_window, char* remote_name,
+                                      char* verb);
+WFX_EXPORT void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen);
+}
