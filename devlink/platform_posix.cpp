@@ -46,13 +46,29 @@ std::uint32_t ErrnoToWindows(int error) {
   }
 }
 
+int Fail(std::uint32_t code) {
+  t_last_error = code;
+  return 0;
+}
+
 int FailErrno() {
   t_last_error = ErrnoToWindows(errno);
   return 0;
 }
 
-int Fail(std::uint32_t code) {
-  t_last_error = code;
+// Windows tells a missing file (2) from a missing folder on its way (3).
+int FailPath(const char* path) {
+  const int error = errno;
+  if (error == ENOENT) {
+    const char* slash = std::strrchr(path, '/');
+    if (slash != nullptr && slash != path) {
+      char parent[4096];
+      std::snprintf(parent, sizeof parent, "%.*s", static_cast<int>(slash - path), path);
+      struct stat st;
+      if (stat(parent, &st) != 0 || !S_ISDIR(st.st_mode)) return Fail(kErrorPathNotFound);
+    }
+  }
+  t_last_error = ErrnoToWindows(error);
   return 0;
 }
 
@@ -209,7 +225,7 @@ OsHandle Create(const char* path, std::uint32_t access, std::uint32_t, std::uint
   if (disposition == kCreateAlways) flags |= O_CREAT | O_TRUNC;
   int fd = open(path, flags, 0666);
   if (fd < 0) {
-    FailErrno();
+    FailPath(path);
     return InvalidOsHandle();
   }
   PosixHandle* h = NewHandle(Kind::kFile, fd);
@@ -355,9 +371,9 @@ std::uint32_t FileSize(OsHandle h, std::uint32_t* high) {
   return static_cast<std::uint32_t>(size);
 }
 
-int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailErrno(); }
+int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailPath(path); }
 
-int Replace(const char* from, const char* to) { return rename(from, to) == 0 ? 1 : FailErrno(); }
+int Replace(const char* from, const char* to) { return rename(from, to) == 0 ? 1 : FailPath(to); }
 
 std::uint32_t LastError() { return t_last_error; }
 

@@ -1,0 +1,246 @@
+// One contract for every implementation of the platform table: the fake
+// driver of the tests, and the build's own table (the socket substitute
+// here, the real Windows calls in the Windows builds). Whatever the plugin
+// relies on must hold for each of them alike.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "devlink/device.h"
+#include "devlink/exchange.h"
+#include "devlink/platform.h"
+#include "testing/fake_driver.h"
+#include "testing/test_support.h"
+
+#if !defined(_WIN32)
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+namespace pagora {
+namespace {
+
+#if !defined(_WIN32)
+// A reader on a socket that answers the probe, one query and a failing code,
+// enough to hold the substitute to the contract.
+class SocketReader {
+ public:
+  explicit SocketReader(const std::string& dir) : path_(dir + "/reader0") {
+    listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path_.c_str());
+    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    listen(listener_, 1);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~SocketReader() {
+    shutdown(listener_, SHUT_RDWR);
+    close(listener_);
+    thread_.join();
+  }
+  SocketReader(const SocketReader&) = delete;
+  SocketReader& operator=(const SocketReader&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  static bool Read(int fd, void* p, std::size_t n) {
+    auto* c = static_cast<char*>(p);
+    while (n > 0) {
+      ssize_t r = recv(fd, c, n, 0);
+      if (r <= 0) return false;
+      c += r;
+      n -= static_cast<std::size_t>(r);
+    }
+    return true;
+  }
+  static void Answer(int fd, std::uint32_t ok, std::uint32_t error, const std::string& out) {
+    std::uint32_t h[3] = {ok, error, static_cast<std::uint32_t>(out.size())};
+    send(fd, h, sizeof h, MSG_NOSIGNAL);
+    send(fd, out.data(), out.size(), MSG_NOSIGNAL);
+  }
+  void Serve() {
+    int fd = accept(listener_, nullptr, nullptr);
+    if (fd < 0) return;
+    std::uint32_t h[3];
+    while (Read(fd, h, sizeof h)) {
+      std::string in(h[1], '\0');
+      if (h[1] > 0 && !Read(fd, &in[0], h[1])) break;
+      const std::uint32_t room = h[2];
+      if (h[0] == IOCTL_DEV_PROBE) Answer(fd, 1, 0, "PAGORA");
+      else if (h[0] == IOCTL_DEV_QUERY_START) Answer(fd, 1, 0, std::string("hello").substr(0, room));
+      else if (h[0] == IOCTL_DEV_QUERY_NEXT) Answer(fd, 1, 0, "");
+      else if (h[0] == 0xBAD) Answer(fd, 0, 5, "");
+      else if (h[0] == 0xB16) Answer(fd, 1, 0, std::string(room + 1, 'x'));  // more than asked
+      else Answer(fd, 1, 0, "");
+    }
+    close(fd);
+  }
+  std::string path_;
+  int listener_;
+  std::thread thread_;
+};
+#endif
+
+// The fake driver: devices are scripted, files are the system's.
+struct FakeBackend {
+  FakeDriver fake;
+  bool has_device_tests() const { return true; }
+  void Attach(const std::string&) {
+    fake.present = true;
+    fake.SetReply("__STATUS", "hello");
+    fake.FailWhen([](const FakeCall& c) { return c.code == 0xBAD; }, 5);
+    fake.FailWhen([](const FakeCall& c) { return c.code == 0xB16; }, kErrorGenFailure);
+  }
+  void Detach() { fake.present = false; }
+};
+
+// The build's own table.
+struct NativeBackend {
+  NativeBackend() { SetPlatform(&NativePlatform()); }
+  ~NativeBackend() {
+    SetPlatform(nullptr);
+#if !defined(_WIN32)
+    reader.reset();
+    unsetenv("PAGORA_READER_DIR");
+#endif
+  }
+#if defined(_WIN32)
+  // No reader driver is installed where the Windows suite runs.
+  bool has_device_tests() const { return false; }
+  void Attach(const std::string&) {}
+  void Detach() {}
+#else
+  bool has_device_tests() const { return true; }
+  void Attach(const std::string& dir) {
+    setenv("PAGORA_READER_DIR", dir.c_str(), 1);
+    reader = std::make_unique<SocketReader>(dir);
+  }
+  void Detach() { setenv("PAGORA_READER_DIR", "/nonexistent/pagora-readers", 1); }
+  std::unique_ptr<SocketReader> reader;
+#endif
+};
+
+template <typename Backend>
+class PlatformContract : public ::testing::Test {
+ protected:
+  Backend backend;
+  TempDir dir;
+};
+
+using Backends = ::testing::Types<FakeBackend, NativeBackend>;
+TYPED_TEST_SUITE(PlatformContract, Backends);
+
+TYPED_TEST(PlatformContract, LocalFilesAndTheirErrors) {
+  const Platform& os = Os();
+  const std::string path = this->dir.File("a.rb");
+  OsHandle f = os.create_file(path.c_str(), kGenericWrite, kFileShareRead, kCreateAlways,
+                              kFileAttributeNormal);
+  ASSERT_NE(f, InvalidOsHandle());
+  std::uint32_t n = 0;
+  ASSERT_NE(os.write_file(f, "hello", 5, &n), 0);
+  EXPECT_EQ(n, 5u);
+  os.close_handle(f);
+
+  f = os.create_file(path.c_str(), kGenericRead, kFileShareRead, kOpenExisting,
+                     kFileAttributeNormal);
+  ASSERT_NE(f, InvalidOsHandle());
+  std::uint32_t high = 7;
+  EXPECT_EQ(os.get_file_size(f, &high), 5u);
+  EXPECT_EQ(high, 0u);
+  char buf[16] = {};
+  ASSERT_NE(os.read_file(f, buf, 5, &n), 0);
+  EXPECT_EQ(std::string(buf, n), "hello");
+  os.close_handle(f);
+
+  // Creating again truncates; replacing puts one file in another's place.
+  const std::string other = this->dir.File("b.rb");
+  WriteFile(other, "other");
+  ASSERT_NE(os.replace_file(other.c_str(), path.c_str()), 0);
+  EXPECT_EQ(ReadFile(path), "other");
+  EXPECT_EQ(this->dir.Names(), std::vector<std::string>{"a.rb"});
+  f = os.create_file(path.c_str(), kGenericWrite, kFileShareRead, kCreateAlways,
+                     kFileAttributeNormal);
+  ASSERT_NE(f, InvalidOsHandle());
+  os.close_handle(f);
+  EXPECT_EQ(ReadFile(path), "");
+
+  struct Case {
+    const char* label;
+    std::string path;
+    std::uint32_t access;
+    std::uint32_t disposition;
+    std::uint32_t error;
+  } cases[] = {
+      {"missing file", this->dir.File("missing.rb"), kGenericRead, kOpenExisting, 2},
+      {"missing folder", this->dir.File("none/x.rb"), kGenericWrite, kCreateAlways, 3},
+      {"a folder", this->dir.File(""), kGenericRead, kOpenExisting, 5},
+  };
+  for (const Case& c : cases) {
+    os.set_last_error(0);
+    EXPECT_EQ(os.create_file(c.path.c_str(), c.access, kFileShareRead, c.disposition,
+                             kFileAttributeNormal),
+              InvalidOsHandle())
+        << c.label;
+    EXPECT_EQ(os.get_last_error(), c.error) << c.label;
+  }
+  ASSERT_NE(os.delete_file(path.c_str()), 0);
+  EXPECT_EQ(os.delete_file(path.c_str()), 0);
+  EXPECT_EQ(os.get_last_error(), 2u);
+  os.set_last_error(1234);
+  EXPECT_EQ(os.get_last_error(), 1234u);
+}
+
+TYPED_TEST(PlatformContract, NoReaderMeansNoMoreItems) {
+  this->backend.Detach();
+  const Platform& os = Os();
+  OsHandle set = os.get_class_devs(&kReaderInterfaceClass, kDigcfPresentInterface);
+  ASSERT_NE(set, InvalidOsHandle());
+  InterfaceData data{};
+  data.cb_size = sizeof data;
+  EXPECT_EQ(os.enum_device_interfaces(set, &kReaderInterfaceClass, 0, &data), 0);
+  EXPECT_EQ(os.get_last_error(), kErrorNoMoreItems);
+  EXPECT_NE(os.destroy_device_info_list(set), 0);
+}
+
+TYPED_TEST(PlatformContract, ReaderAnswersControlCalls) {
+  if (!this->backend.has_device_tests()) GTEST_SKIP() << "no reader driver here";
+  this->backend.Attach(this->dir.File(""));
+  const Platform& os = Os();
+  OsHandle set = os.get_class_devs(&kReaderInterfaceClass, kDigcfPresentInterface);
+  InterfaceData data{};
+  data.cb_size = sizeof data;
+  ASSERT_NE(os.enum_device_interfaces(set, &kReaderInterfaceClass, 0, &data), 0);
+  std::uint32_t required = 0;
+  EXPECT_EQ(os.get_interface_detail(set, &data, nullptr, 0, &required), 0);
+  EXPECT_EQ(os.get_last_error(), kErrorInsufficientBuffer);
+  ASSERT_GT(required, kDetailPathOffset + 1);
+  std::string detail(required, '\0');
+  std::memcpy(&detail[0], &kDetailCbSize, 4);
+  ASSERT_NE(os.get_interface_detail(set, &data, &detail[0], required, nullptr), 0);
+  const std::string path = detail.c_str() + kDetailPathOffset;
+  EXPECT_EQ(path.size() + kDetailPathOffset + 1, required);
+  os.destroy_device_info_list(set);
+
+  OsHandle dev = os.create_file(path.c_str(), kGenericRead | kGenericWrite,
+                                kFileShareRead | kFileShareWrite, kOpenExisting, 0);
+  ASSERT_NE(dev, InvalidOsHandle());
+  char out[4096];
+  std::uint32_t returned = 99;
+  ASSERT_NE(os.device_io_control(dev, IOCTL_DEV_PROBE, nullptr, 0, out, 50, &returned), 0);
+  EXPECT_LE(returned, 50u);
+  ASSERT_NE(os.device_io_control(dev, IOCTL_DEV_QUERY_START, "__STATUS", 9, out, 3, &returned), 0);
+  EXPECT_EQ(std::string(out, returned), "hel") << "the reply is cut to the room";
+  ASSERT_NE(os.device_io_control(dev, IOCTL_DEV_QUERY_NEXT, nullptr, 0, out, 4096, &returned), 0);
+  EXPECT_EQ(os.device_io_control(dev, 0xBAD, nullptr, 0, out, 0, &returned), 0);
+  EXPECT_EQ(os.get_last_error(), 5u) << "a failure answer carries its code";
+  EXPECT_EQ(os.device_io_control(dev, 0xB16, nullptr, 0, out, 10, &returned), 0);
+  EXPECT_EQ(os.get_last_error(), kErrorGenFailure) << "a reply longer than its room is malformed";
+  EXPECT_NE(os.close_handle(dev), 0);
+}
+
+}  // namespace
+}  // namespace pagora

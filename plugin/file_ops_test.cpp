@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "devlink/device.h"
+#include "devlink/exchange.h"
+#include "plugin/file_ops.h"
+#include "plugin/listing.h"
+#include "testing/plugin_fixture.h"
+
+namespace pagora {
+namespace {
+
+class FileOpsTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    LoadExampleReader(fake);
+    ASSERT_EQ(List().size(), 3u);
+    fake.SetReply("\\book\\The Sea Road.rb", Pattern(10000));
+    fake.SetReply("\\book\\Atlas.rb", "atlas");
+    fake.ClearCalls();
+  }
+  int Get(const std::string& name, const std::string& local, int flags) {
+    std::string remote = Remote(name);
+    std::string target = local;
+    return FsGetFile(&remote[0], &target[0], flags, nullptr);
+  }
+  int Put(const std::string& local, const std::string& name, int flags) {
+    std::string source = local;
+    std::string remote = Remote(name);
+    return FsPutFile(&source[0], &remote[0], flags);
+  }
+  BOOL Delete(const std::string& remote) {
+    std::string name = remote;
+    return FsDeleteFile(&name[0]);
+  }
+  // The upload targets of the start calls made so far.
+  std::vector<std::string> UploadTargets() const {
+    std::vector<std::string> out;
+    for (const FakeCall& c : fake.ControlCalls(IOCTL_DEV_UPLOAD_START)) {
+      out.push_back(c.input.c_str());
+    }
+    return out;
+  }
+};
+
+TEST_F(FileOpsTest, LookupReadsTheTitleUpToTheFirstBracket) {
+  struct Case {
+    const char* label;
+    std::string name;
+    int result;
+  } cases[] = {
+      {"listed name", "A Sea Road [Ann Wren].rb", FS_FILE_OK},
+      {"other author", "A Sea Road [anyone at all", FS_FILE_OK},
+      {"case differs", "a sea road [Ann Wren].rb", FS_FILE_NOTFOUND},
+      {"no bracket", "Pagora Disconnected", FS_FILE_NOTFOUND},
+      {"bracket first", "[x]", FS_FILE_NOTFOUND},
+      {"bracket second", "A[x]", FS_FILE_NOTFOUND},
+      {"empty", "", FS_FILE_NOTFOUND},
+      {"unlinked title", "Tide Tables [Bo Lind].rb", FS_FILE_NOTFOUND},
+      {"overlong name", std::string(300, 'x') + " [y].rb", FS_FILE_NOTFOUND},
+  };
+  fake.SetReply("__SMDIR", "");  // leave the card's title unlinked
+  List();
+  for (const Case& c : cases) {
+    fake.ClearCalls();
+    EXPECT_EQ(Get(c.name, dir.File("out.rb"), FS_COPYFLAGS_OVERWRITE), c.result) << c.label;
+    if (c.result != FS_FILE_OK) {
+      EXPECT_TRUE(fake.ControlCalls().empty()) << c.label;
+    }
+  }
+}
+
+TEST_F(FileOpsTest, EqualTitlesLeadToTheFirstInListOrder) {
+  fake.SetReply("__TITLES",
+                "T1=title=\"Twin\" author=\"Old\" filename=\"\\book\\Atlas.rb\" size=\"5\"\n"
+                "T2=title=\"Twin\" author=\"New\" filename=\"\\book\\The Sea Road.rb\" size=\"9\"\n"
+                "T3=title=\"Odd [1]\" author=\"X\" filename=\"\\book\\Atlas.rb\" size=\"5\"\n");
+  ASSERT_EQ(List().size(), 3u);
+  fake.ClearCalls();
+  EXPECT_EQ(Get("Twin [Old].rb", dir.File("t.rb"), 0), FS_FILE_OK);
+  EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_QUERY_START)[0].input,
+            std::string("\\book\\The Sea Road.rb", 22));
+  EXPECT_EQ(Get("Odd [1] [X].rb", dir.File("o.rb"), 0), FS_FILE_NOTFOUND)
+      << "a title holding '[' is listed but cannot be found";
+}
+
+TEST_F(FileOpsTest, DownloadReportsAroundTheTransfer) {
+  const std::string local = dir.File("sea.rb");
+  ASSERT_EQ(Get("A Sea Road [Ann Wren].rb", local, 0), FS_FILE_OK);
+  EXPECT_EQ(ReadFile(local), Pattern(10000));
+  auto starts = fake.ControlCalls(IOCTL_DEV_QUERY_START);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].input, std::string("\\book\\The Sea Road.rb", 22));
+  const std::string remote = Remote("A Sea Road [Ann Wren].rb");
+  // 10000 of an expected 412345 bytes: the percentages stay small.
+  EXPECT_EQ(Reports(), (std::vector<ProgressReport>{{7, remote, local, 0},
+                                                    {7, remote, local, 0},
+                                                    {7, remote, local, 1},
+                                                    {7, remote, local, 2},
+                                                    {7, remote, local, 100}}));
+}
+
+TEST_F(FileOpsTest, DownloadFlags) {
+  struct Case {
+    const char* label;
+    int flags;
+    int result;
+    bool deletes_first;
+  } cases[] = {
+      {"none", 0, FS_FILE_OK, false},
+      {"overwrite", FS_COPYFLAGS_OVERWRITE, FS_FILE_OK, false},
+      {"move", FS_COPYFLAGS_MOVE, FS_FILE_OK, false},
+      {"move and overwrite", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE, FS_FILE_OK, true},
+      {"resume", FS_COPYFLAGS_RESUME, FS_FILE_NOTSUPPORTED, false},
+      {"all", 7, FS_FILE_NOTSUPPORTED, false},
+  };
+  for (const Case& c : cases) {
+    const std::string local = dir.File("atlas.rb");
+    WriteFile(local, "older");
+    fake.ClearCalls();
+    EXPECT_EQ(Get("Atlas [].rb", local, c.flags), c.result) << c.label;
+    EXPECT_EQ(fake.CountOf("delete_file"), c.deletes_first ? 1u : 0u) << c.label;
+    if (c.deletes_first) {
+      EXPECT_EQ(fake.calls()[0].op, "delete_file") << "before the transfer";
+    }
+    EXPECT_EQ(ReadFile(local), c.result == FS_FILE_OK ? "atlas" : "older") << c.label;
+  }
+  EXPECT_EQ(Get("Atlas [].rb", dir.File("x.rb"), FS_COPYFLAGS_MOVE), FS_FILE_OK);
+  EXPECT_EQ(List().size(), 3u) << "a moved title stays on the reader";
+}
+
+TEST_F(FileOpsTest, AbortIsHonouredOnlyBeforeTheTransfer) {
+  Answer() = 1;
+  const std::string local = dir.File("a.rb");
+  EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", local, FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE),
+            FS_FILE_USERABORT);
+  EXPECT_TRUE(fake.calls().empty()) << "nothing deleted or downloaded";
+  EXPECT_TRUE(dir.Names().empty());
+  // Abort answered from the first block on: the transfer runs to its end.
+  struct Counter {
+    static int WFX_CALL Abort(int, char*, char*, int percent) { return percent == 0 ? 0 : 1; }
+  };
+  FsInit(7, Counter::Abort, nullptr, nullptr);
+  EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", local, 0), FS_FILE_OK);
+  EXPECT_EQ(ReadFile(local), Pattern(10000));
+}
+
+TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
+  struct Case {
+    std::uint32_t error;
+    int result;
+  } cases[] = {{2, FS_FILE_NOTFOUND},  {3, FS_FILE_NOTFOUND},   {4, FS_FILE_NOTFOUND},
+               {5, FS_FILE_NOTFOUND},  {80, FS_FILE_EXISTS},    {31, FS_FILE_READERROR},
+               {1167, FS_FILE_READERROR}, {6, FS_FILE_READERROR}};
+  for (const Case& c : cases) {
+    // Downloads: the start call of the transfer fails.
+    Reset(Reader());
+    FakeDriver local;
+    LoadExampleReader(local);
+    List();
+    local.SetReply("\\book\\Atlas.rb", "atlas");
+    local.FailWhen([](const FakeCall& call) {
+      return call.code == IOCTL_DEV_QUERY_START && call.input.c_str() == std::string("\\book\\Atlas.rb");
+    }, c.error);
+    EXPECT_EQ(Get("Atlas [].rb", dir.File("a.rb"), 0), c.result) << c.error;
+    // Uploads: the start call of the upload fails.
+    local.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
+    local.FailWhen([](const FakeCall& call) { return call.code == IOCTL_DEV_UPLOAD_START; },
+                   c.error);
+    const std::string book = dir.File("b.rb");
+    WriteFile(book, "book");
+    EXPECT_EQ(Put(book, "b.rb", 0), c.result) << c.error;
+    Reset(Reader());
+  }
+  EXPECT_EQ(MapTransferError(0), FS_FILE_READERROR);
+}
+
+TEST_F(FileOpsTest, UploadChoosesTheStorageByFreeMemoryAndCardSize) {
+  const std::string book = dir.File("Book.RB");
+  WriteFile(book, Pattern(1000));
+  struct Case {
+    const char* label;
+    std::string status;
+    const char* folder;  // nullptr: out of space
+    const char* message;
+  } cases[] = {
+      {"fits internal", "FLASHFREE=\"1001\"\nOFLASHID01=\"C\" \"16\"", "\\book", nullptr},
+      {"equal goes to the card", "FLASHFREE=\"1000\"\nOFLASHID01=\"C\" \"16\"", "\\SM\\book",
+       nullptr},
+      {"negative free memory compares unsigned", "FLASHFREE=\"-1\"", "\\book", nullptr},
+      {"saturated card size", "FLASHFREE=\"0\"\nOFLASHID01=\"C\" \"5000\"", "\\SM\\book", nullptr},
+      {"no card", "FLASHFREE=\"999\"", nullptr,
+       "Insufficiently memory!\nPagora memory free: 999\nSmartMedia free: 0"},
+      {"card free memory is not read", "FLASHFREE=\"10\"\nSM_FLASHFREE=\"9999999\"", nullptr,
+       "Insufficiently memory!\nPagora memory free: 10\nSmartMedia free: 0"},
+  };
+  for (const Case& c : cases) {
+    Reset(Reader());
+    fake.ClearCalls();
+    fake.messages.clear();
+    fake.SetReply("__STATUS", c.status);
+    const int result = Put(book, "Book.RB", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE);
+    if (c.folder == nullptr) {
+      EXPECT_EQ(result, FS_FILE_WRITEERROR) << c.label;
+      ASSERT_EQ(fake.messages.size(), 1u) << c.label;
+      EXPECT_EQ(fake.messages[0].first, "Error!");
+      EXPECT_EQ(fake.messages[0].second, c.message) << c.label;
+      EXPECT_EQ(fake.calls().back().code, 0x10u) << "MB_OK | MB_ICONERROR";
+      EXPECT_TRUE(UploadTargets().empty()) << c.label;
+      continue;
+    }
+    EXPECT_EQ(result, FS_FILE_OK) << c.label;
+    ASSERT_EQ(UploadTargets().size(), 1u) << c.label;
+    EXPECT_EQ(UploadTargets()[0], std::string(c.folder) + "\\Book.RB") << c.label;
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_START)[0].input,
+              std::string(c.folder) + "\\Book.RB" + std::string(1, '\0') + Pattern(1000));
+    EXPECT_TRUE(fake.messages.empty()) << c.label;
+  }
+  EXPECT_EQ(ReadFile(book), Pattern(1000)) << "move and overwrite delete nothing";
+}
+
+TEST_F(FileOpsTest, UploadChecksInOrder) {
+  const std::string book = dir.File("Book.Rb");
+  WriteFile(book, Pattern(10));
+  const std::string plain = dir.File("notes.txt");
+  WriteFile(plain, "x");
+  std::filesystem::create_directories(dir.File("shelf.rb"));
+  const std::string inside = dir.File("shelf.rb") + "/notes.txt";
+  WriteFile(inside, "x");
+  fake.SetReply("__STATUS", "FLASHFREE=\"100\"\n");
+  struct Case {
+    const char* label;
+    std::string local;
+    std::string remote;
+    int flags;
+    int answer;
+    int result;
+    bool status_asked;
+  } cases[] = {
+      {"no .rb", plain, "notes.txt", 0, 0, FS_FILE_NOTSUPPORTED, false},
+      {".rb in a folder name", inside, "notes.txt", 0, 0, FS_FILE_OK, true},
+      {"missing file", dir.File("missing.rb"), "m.rb", 0, 0, FS_FILE_NOTSUPPORTED, false},
+      {"resume after the choice", book, "b.rb", FS_COPYFLAGS_RESUME, 0, FS_FILE_NOTSUPPORTED, true},
+      {"short remote name", book, "b", 0, 0, FS_FILE_NOTFOUND, true},
+      {"abort at 0", book, "b.rb", 0, 1, FS_FILE_USERABORT, true},
+      {"internal path at its longest", book, std::string(253, 'n'), 0, 0, FS_FILE_OK, true},
+      {"internal path too long", book, std::string(254, 'n'), 0, 0, FS_FILE_NOTSUPPORTED, false},
+  };
+  for (const Case& c : cases) {
+    fake.ClearCalls();
+    Answer() = c.answer;
+    std::string local = c.local;
+    std::string remote = Remote(c.remote);
+    const std::string local_before = local;
+    EXPECT_EQ(FsPutFile(&local[0], &remote[0], c.flags), c.result) << c.label;
+    EXPECT_EQ(local, local_before) << c.label << ": the host's string is not written";
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_QUERY_START).size(), c.status_asked ? 1u : 0u) << c.label;
+    EXPECT_EQ(UploadTargets().size(), c.result == FS_FILE_OK ? 1u : 0u) << c.label;
+  }
+}
+
+TEST_F(FileOpsTest, CardPathLengthAndProgressNames) {
+  const std::string book = dir.File("b.rb");
+  WriteFile(book, Pattern(5000));
+  fake.SetReply("__STATUS", "FLASHFREE=\"0\"\nOFLASHID01=\"C\" \"1\"");
+  EXPECT_EQ(Put(book, std::string(251, 'n'), 0), FS_FILE_NOTSUPPORTED);
+  EXPECT_TRUE(UploadTargets().empty());
+  Reports().clear();
+  EXPECT_EQ(Put(book, std::string(250, 'n'), 0), FS_FILE_OK);
+  ASSERT_EQ(UploadTargets().size(), 1u);
+  EXPECT_EQ(UploadTargets()[0].size(), 259u);
+  const std::string remote = Remote(std::string(250, 'n'));
+  EXPECT_EQ(Reports(), (std::vector<ProgressReport>{{7, book, remote, 0},
+                                                    {7, book, remote, 82},
+                                                    {7, book, remote, 100},
+                                                    {7, book, remote, 100}}));
+}
+
+TEST_F(FileOpsTest, UploadWithoutAReaderIsAFailedTransfer) {
+  fake.present = false;
+  Reset(Reader());
+  const std::string book = dir.File("b.rb");
+  WriteFile(book, "b");
+  EXPECT_EQ(Put(book, "b.rb", 0), FS_FILE_READERROR);
+  EXPECT_TRUE(fake.messages.empty()) << "an absent reader is not a full one";
+  // A title list left from the last listing leads to the mapped failure.
+  fake.present = true;
+  List();
+  fake.present = false;
+  EXPECT_EQ(Get("Atlas [].rb", dir.File("a.rb"), 0), FS_FILE_READERROR);
+  EXPECT_TRUE(dir.Names() == std::vector<std::string>{"b.rb"});
+}
+
+TEST_F(FileOpsTest, DeleteSendsTheScriptForFoundTitles) {
+  EXPECT_FALSE(Delete(Remote("A")));
+  EXPECT_TRUE(fake.calls().empty()) << "short names never reach the reader";
+
+  EXPECT_TRUE(Delete(Remote("Tide Tables [Bo Lind].rb")));
+  auto starts = fake.ControlCalls(IOCTL_DEV_UPLOAD_START);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].input, std::string("__WHATYOUWANT", 14) +
+                                 "CMD!\nDELTITLE SM\\book\\tides.rb\n#/* Erase title */\n");
+  EXPECT_TRUE(Delete(Remote("Tide Tables [Bo Lind].rb"))) << "found again before the next listing";
+  EXPECT_FALSE(Delete(Remote("Nothing [x].rb")));
+
+  fake.FailWhen([](const FakeCall& c) { return c.code == IOCTL_DEV_UPLOAD_START; }, 31);
+  EXPECT_FALSE(Delete(Remote("Atlas [].rb"))) << "a failed erase is not reported as done";
+  EXPECT_FALSE(Delete(Remote("Atlas [].rb"))) << "the reset emptied the title list";
+
+  fake.present = false;
+  fake.ClearCalls();
+  EXPECT_FALSE(Delete(Remote("Atlas [].rb")));
+}
+
+}  // namespace
+}  // namespace pagora

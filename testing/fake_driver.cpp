@@ -1,0 +1,279 @@
+#include "testing/fake_driver.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace pagora {
+namespace {
+
+char g_device_token;
+char g_set_token;
+
+constexpr std::uint32_t kProbe = 0x222014;
+constexpr std::uint32_t kQueryStart = 0x222018;
+constexpr std::uint32_t kQueryNext = 0x22201C;
+constexpr std::size_t kBlock = 4096;
+
+}  // namespace
+
+OsHandle FakeDeviceHandle() { return &g_device_token; }
+OsHandle FakeInfoSetHandle() { return &g_set_token; }
+
+FakeDriver* FakeDriver::current_ = nullptr;
+
+const Platform FakeDriver::kTable = {
+    GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail, DestroyDeviceInfoList,
+    CreateFile,   DeviceIoControl,      CloseHandle,        ReadFile,
+    WriteFile,    GetFileSize,          DeleteFile,         ReplaceFile,
+    GetLastError, SetLastError,         MessageBox,         Allocate,
+    Release};
+
+FakeDriver::FakeDriver() {
+  current_ = this;
+  SetPlatform(&kTable);
+}
+
+// Blocks still live stay allocated: a state that outlives the fake may
+// still own them, and the leak checks read live_allocations() beforehand.
+FakeDriver::~FakeDriver() {
+  SetPlatform(nullptr);
+  current_ = nullptr;
+}
+
+void FakeDriver::SetReply(const std::string& name, const std::string& bytes) {
+  Reply reply;
+  reply.bytes = bytes;
+  replies_[name] = reply;
+}
+
+void FakeDriver::SetBlocks(const std::string& name, const std::vector<std::string>& blocks) {
+  Reply reply;
+  reply.blocks = blocks;
+  reply.explicit_blocks = true;
+  replies_[name] = reply;
+}
+
+void FakeDriver::FailCall(std::size_t index, std::uint32_t error) { fail_at_[index] = error; }
+
+void FakeDriver::FailWhen(std::function<bool(const FakeCall&)> match, std::uint32_t error) {
+  fail_when_.emplace_back(std::move(match), error);
+}
+
+void FakeDriver::FailAllocation(std::size_t index) { fail_allocation_at_.insert(index); }
+
+std::vector<FakeCall> FakeDriver::ControlCalls() const {
+  std::vector<FakeCall> out;
+  for (const FakeCall& c : calls_) {
+    if (c.op == "device_io_control") out.push_back(c);
+  }
+  return out;
+}
+
+std::vector<FakeCall> FakeDriver::ControlCalls(std::uint32_t code) const {
+  std::vector<FakeCall> out;
+  for (const FakeCall& c : calls_) {
+    if (c.op == "device_io_control" && c.code == code) out.push_back(c);
+  }
+  return out;
+}
+
+std::size_t FakeDriver::CountOf(const std::string& op) const {
+  return static_cast<std::size_t>(
+      std::count_if(calls_.begin(), calls_.end(), [&](const FakeCall& c) { return c.op == op; }));
+}
+
+std::uint32_t FakeDriver::Record(FakeCall call) {
+  ++call_count_;
+  std::uint32_t error = 0;
+  auto it = fail_at_.find(call_count_);
+  if (it != fail_at_.end()) error = it->second;
+  for (const auto& rule : fail_when_) {
+    if (error == 0 && rule.first(call)) error = rule.second;
+  }
+  call.failed = error != 0;
+  calls_.push_back(call);
+  if (error != 0) NativePlatform().set_last_error(error);
+  return error;
+}
+
+OsHandle FakeDriver::GetClassDevs(const Guid*, std::uint32_t flags) {
+  if (current_->Record({"get_class_devs", flags, "", 0, false}) != 0) return InvalidOsHandle();
+  ++current_->open_sets_;
+  return FakeInfoSetHandle();
+}
+
+int FakeDriver::EnumDeviceInterfaces(OsHandle set, const Guid* cls, std::uint32_t index,
+                                     InterfaceData* data) {
+  if (current_->Record({"enum_device_interfaces", index, "", data->cb_size, false}) != 0) return 0;
+  if (set != FakeInfoSetHandle() || !current_->present || index != 0) {
+    NativePlatform().set_last_error(kErrorNoMoreItems);
+    return 0;
+  }
+  data->class_guid = *cls;
+  return 1;
+}
+
+int FakeDriver::GetInterfaceDetail(OsHandle, InterfaceData*, void* detail, std::uint32_t size,
+                                   std::uint32_t* required) {
+  std::string cb;
+  if (detail != nullptr) cb.assign(static_cast<const char*>(detail), 4);
+  if (current_->Record({"get_interface_detail", 0, cb, size, false}) != 0) return 0;
+  const std::string& path = current_->device_path;
+  const auto needed = static_cast<std::uint32_t>(kDetailPathOffset + path.size() + 1);
+  if (required != nullptr) *required = needed;
+  if (detail == nullptr || size < needed) {
+    NativePlatform().set_last_error(kErrorInsufficientBuffer);
+    return 0;
+  }
+  std::uint32_t cb_size = 0;
+  std::memcpy(&cb_size, detail, sizeof cb_size);
+  if (cb_size != kDetailCbSize) {
+    NativePlatform().set_last_error(1784);
+    return 0;
+  }
+  std::memcpy(static_cast<char*>(detail) + kDetailPathOffset, path.c_str(), path.size() + 1);
+  return 1;
+}
+
+int FakeDriver::DestroyDeviceInfoList(OsHandle set) {
+  if (set == FakeInfoSetHandle()) --current_->open_sets_;
+  if (current_->Record({"destroy_device_info_list", 0, "", 0, false}) != 0) return 0;
+  return 1;
+}
+
+OsHandle FakeDriver::CreateFile(const char* path, std::uint32_t access, std::uint32_t share,
+                                std::uint32_t disposition, std::uint32_t attributes) {
+  if (current_->Record({"create_file", disposition, path, access, false}) != 0) {
+    return InvalidOsHandle();
+  }
+  if (path == current_->device_path) {
+    if (!current_->present) {
+      NativePlatform().set_last_error(kErrorFileNotFound);
+      return InvalidOsHandle();
+    }
+    ++current_->open_devices_;
+    current_->pending_ = nullptr;
+    return FakeDeviceHandle();
+  }
+  return NativePlatform().create_file(path, access, share, disposition, attributes);
+}
+
+int FakeDriver::Answer(void* out, std::uint32_t room, std::uint32_t* returned) {
+  *returned = 0;
+  if (pending_ == nullptr) return 1;
+  if (pending_->explicit_blocks) {
+    if (pending_offset_ >= pending_->blocks.size()) return 1;
+    const std::string& block = pending_->blocks[pending_offset_++];
+    std::memcpy(out, block.data(), std::min<std::size_t>(block.size(), room));
+    *returned = static_cast<std::uint32_t>(block.size());
+    return 1;
+  }
+  const std::size_t left = pending_->bytes.size() - pending_offset_;
+  const std::size_t n = std::min({left, static_cast<std::size_t>(room), kBlock});
+  std::memcpy(out, pending_->bytes.data() + pending_offset_, n);
+  pending_offset_ += n;
+  *returned = static_cast<std::uint32_t>(n);
+  return 1;
+}
+
+int FakeDriver::DeviceIoControl(OsHandle handle, std::uint32_t code, const void* in,
+                                std::uint32_t in_len, void* out, std::uint32_t out_len,
+                                std::uint32_t* returned) {
+  std::string input(static_cast<const char*>(in), in != nullptr ? in_len : 0);
+  *returned = 0;
+  if (current_->Record({"device_io_control", code, input, out_len, false}) != 0) return 0;
+  if (handle != FakeDeviceHandle() || !current_->present) {
+    NativePlatform().set_last_error(kErrorDeviceNotConnected);
+    return 0;
+  }
+  switch (code) {
+    case kProbe: {
+      const char probe[] = "PAGORA";
+      std::memcpy(out, probe, std::min<std::size_t>(sizeof probe, out_len));
+      *returned = std::min<std::uint32_t>(sizeof probe, out_len);
+      return 1;
+    }
+    case kQueryStart: {
+      const std::string name(input.c_str());
+      auto it = current_->replies_.find(name);
+      current_->pending_ = it != current_->replies_.end() ? &it->second : nullptr;
+      current_->pending_offset_ = 0;
+      return current_->Answer(out, out_len, returned);
+    }
+    case kQueryNext: return current_->Answer(out, out_len, returned);
+    default: return 1;  // uploads: the calls are the record
+  }
+}
+
+int FakeDriver::CloseHandle(OsHandle handle) {
+  if (handle == FakeDeviceHandle()) {
+    --current_->open_devices_;
+    return current_->Record({"close_handle", 0, "device", 0, false}) == 0 ? 1 : 0;
+  }
+  if (current_->Record({"close_handle", 0, "file", 0, false}) != 0) {
+    NativePlatform().close_handle(handle);  // the fake fails the call, not the system
+    return 0;
+  }
+  return NativePlatform().close_handle(handle);
+}
+
+int FakeDriver::ReadFile(OsHandle file, void* buf, std::uint32_t len, std::uint32_t* read) {
+  if (current_->Record({"read_file", 0, "", len, false}) != 0) return 0;
+  return NativePlatform().read_file(file, buf, len, read);
+}
+
+int FakeDriver::WriteFile(OsHandle file, const void* buf, std::uint32_t len,
+                          std::uint32_t* written) {
+  if (current_->Record({"write_file", 0, std::string(static_cast<const char*>(buf), len), len,
+                        false}) != 0) {
+    return 0;
+  }
+  return NativePlatform().write_file(file, buf, len, written);
+}
+
+std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
+  if (current_->Record({"get_file_size", 0, "", 0, false}) != 0) {
+    *high = 0;
+    return 0xFFFFFFFFu;
+  }
+  return NativePlatform().get_file_size(file, high);
+}
+
+int FakeDriver::DeleteFile(const char* path) {
+  if (current_->Record({"delete_file", 0, path, 0, false}) != 0) return 0;
+  return NativePlatform().delete_file(path);
+}
+
+int FakeDriver::ReplaceFile(const char* from, const char* to) {
+  if (current_->Record({"replace_file", 0, std::string(from) + " -> " + to, 0, false}) != 0) {
+    return 0;
+  }
+  return NativePlatform().replace_file(from, to);
+}
+
+std::uint32_t FakeDriver::GetLastError() { return NativePlatform().get_last_error(); }
+
+void FakeDriver::SetLastError(std::uint32_t code) { NativePlatform().set_last_error(code); }
+
+int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t type) {
+  if (current_->Record({"message_box", type, text, 0, false}) != 0) return 0;
+  current_->messages.emplace_back(caption, text);
+  return 1;
+}
+
+void* FakeDriver::Allocate(std::size_t size) {
+  const std::size_t n = ++current_->allocation_count_;
+  if (current_->fail_allocation_at_.count(n) != 0) return nullptr;
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block != nullptr) current_->live_.insert(block);
+  return block;
+}
+
+void FakeDriver::Release(void* block) {
+  if (block == nullptr) return;
+  current_->live_.erase(block);
+  std::free(block);
+}
+
+}  // namespace pagora
