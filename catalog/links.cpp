@@ -1,5 +1,6 @@
 #include "catalog/links.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -30,7 +31,67 @@ char* ReaderPath(const StorageEntry& entry, char* buffer, std::size_t size) {
   return buffer;
 }
 
+namespace {
+
+const char* LinkName(const TitleRecord& title) {
+  return title.filename[0] == '\\' ? title.filename + 1 : title.filename;
+}
+
+std::uint32_t Hash(const char* text) {
+  std::uint32_t h = 2166136261u;
+  for (; *text != '\0'; ++text) h = (h ^ static_cast<unsigned char>(*text)) * 16777619u;
+  return h;
+}
+
+// Titles by link name, so each file costs one lookup instead of a walk of
+// the whole title list. Only the first title in list order holds a name,
+// which keeps the walk's tie-break: the first equal title wins.
+struct TitleIndex {
+  TitleRecord** slots = nullptr;
+  std::uint32_t mask = 0;
+
+  bool Build(const EntryList& titles) {
+    std::size_t count = 0;
+    for (EntryNode* n = titles.head; n != nullptr; n = n->next) ++count;
+    std::size_t capacity = 16;
+    while (capacity < 2 * count) capacity *= 2;
+    slots = static_cast<TitleRecord**>(Os().allocate(capacity * sizeof(TitleRecord*)));
+    if (slots == nullptr) return false;
+    std::memset(slots, 0, capacity * sizeof(TitleRecord*));
+    mask = static_cast<std::uint32_t>(capacity - 1);
+    for (EntryNode* n = titles.head; n != nullptr; n = n->next) {
+      auto* title = static_cast<TitleRecord*>(n->item);
+      TitleRecord** slot = Find(LinkName(*title));
+      if (*slot == nullptr) *slot = title;
+    }
+    return true;
+  }
+
+  // The slot holding `name`, or the empty slot where it would go.
+  TitleRecord** Find(const char* name) const {
+    for (std::uint32_t i = Hash(name) & mask;; i = (i + 1) & mask) {
+      if (slots[i] == nullptr || std::strcmp(LinkName(*slots[i]), name) == 0) return &slots[i];
+    }
+  }
+
+  ~TitleIndex() { Os().release(slots); }
+};
+
+// The walk the index stands in for, kept for when no memory can be had.
+TitleRecord* FirstTitleNamed(const EntryList& titles, const char* name) {
+  for (EntryNode* t = titles.head; t != nullptr; t = t->next) {
+    auto* title = static_cast<TitleRecord*>(t->item);
+    if (std::strcmp(LinkName(*title), name) == 0) return title;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 int LinkTitles(ReaderState& state, int storage) {
+  if (state.title_list.head == nullptr) return 0;
+  TitleIndex index;
+  const bool indexed = index.Build(state.title_list);
   char* path = state.reply;  // no reply is waiting; the buffer holds any path
   for (EntryNode* d = state.roots[storage].children.head; d != nullptr; d = d->next) {
     auto* dir = static_cast<DirectoryEntry*>(d->item);
@@ -39,14 +100,11 @@ int LinkTitles(ReaderState& state, int storage) {
       auto* file = static_cast<StorageEntry*>(f->item);
       if (file->type_code != kTypeBook) continue;
       if (ReaderPath(*file, path, sizeof state.reply) == nullptr) continue;
-      for (EntryNode* t = state.title_list.head; t != nullptr; t = t->next) {
-        auto* title = static_cast<TitleRecord*>(t->item);
-        const char* name = title->filename[0] == '\\' ? title->filename + 1 : title->filename;
-        if (std::strcmp(name, path) == 0) {
-          title->link = file;
-          file->title = title;
-          break;
-        }
+      TitleRecord* title =
+          indexed ? *index.Find(path) : FirstTitleNamed(state.title_list, path);
+      if (title != nullptr) {
+        title->link = file;
+        file->title = title;
       }
     }
   }

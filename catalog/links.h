@@ -11,7 +11,9 @@ struct StorageEntry;
 
 // Ties each book file in a first-level directory of storage `storage` to
 // the first title whose filename (without one leading backslash) equals the
-// file's reader path. Gives 0.
+// file's reader path. Gives 0. Linear in titles plus files: the titles are
+// indexed by name first (without memory for the index, each file walks the
+// title list instead, with the same result).
 int LinkTitles(ReaderState& state, int storage);
 
 // Writes the reader path of `entry` ("SM\" on the card, then the directory's

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "catalog/links.h"
 #include "catalog/reader_state.h"
@@ -98,6 +99,36 @@ TEST_F(LinksTest, TieBreaks) {
   EXPECT_EQ(newer->title, Title(0));
   EXPECT_EQ(older->title, Title(0));
   EXPECT_EQ(Title(0)->link, older);
+}
+
+TEST_F(LinksTest, WithoutMemoryForTheIndexTheLinksAreTheSame) {
+  const std::string dir = kSeaRoad + DirLine(true, "SEAROA~2", "RB", "-----", "9", "The Sea Road.rb") +
+                          "\n" + DirLine(true, "OTHER", "RB", "-----", "9", "other.rb") + "\n";
+  const std::string titles =
+      "T1=title=\"first\" filename=\"\\book\\The Sea Road.rb\" x=\"\"\n"
+      "T2=title=\"second\" filename=\"book\\The Sea Road.rb\" x=\"\"\n"
+      "T3=title=\"other\" filename=\"\\book\\other.rb\" x=\"\"\n"
+      "T4=title=\"none\" filename=\"\\book\\none.rb\" x=\"\"\n";
+  auto links = [&] {
+    std::vector<std::string> out;
+    for (EntryNode* n = state->title_list.head; n != nullptr; n = n->next) {
+      auto* t = static_cast<TitleRecord*>(n->item);
+      out.push_back(std::string(t->title) + "->" + (t->link ? t->link->key : "none"));
+    }
+    return out;
+  };
+  Load(dir, "", titles);
+  const auto indexed = links();
+  EXPECT_EQ(indexed, (std::vector<std::string>{"none->none", "other->OTHER", "second->SEAROA~1",
+                                               "first->none"}));
+  // Same again, with the index's allocation failing: the walk gives the same.
+  fake.SetReply("__DIR", kDirHeader + dir);
+  fake.SetReply("__TITLES", titles);
+  RefreshStorageTree(*state, 1);
+  RefreshTitles(*state);
+  fake.FailAllocation(fake.allocations() + 1);
+  LinkTitles(*state, 1);
+  EXPECT_EQ(links(), indexed);
 }
 
 TEST_F(LinksTest, ReaderPathOfEntriesAndRoots) {

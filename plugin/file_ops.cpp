@@ -29,6 +29,22 @@ bool UploadPathFits(const char* folder, const char* remote_name) {
   return std::strlen(folder) + 1 + std::strlen(RemoteTail(remote_name)) <= kMaxPath;
 }
 
+// The low 32 bits of the local file's length. 0, or -1 when it cannot be
+// opened for reading or measured.
+int MeasureFile(const char* path, std::uint32_t* length) {
+  const Platform& os = Os();
+  OsHandle file = os.create_file(path, kGenericRead, kFileShareRead, kOpenExisting,
+                                 kFileAttributeNormal);
+  if (file == InvalidOsHandle()) return -1;
+  std::uint32_t high = 0;
+  os.set_last_error(0);
+  *length = os.get_file_size(file, &high);
+  // All ones is a valid low half too; only the last-error value tells.
+  const bool failed = *length == 0xFFFFFFFFu && os.get_last_error() != 0;
+  os.close_handle(file);
+  return failed ? -1 : 0;
+}
+
 }  // namespace
 
 StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name) {
@@ -95,12 +111,8 @@ int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_fl
   if (!ContainsIgnoringCase(local_name, ".rb")) return FS_FILE_NOTSUPPORTED;
   if (!UploadPathFits(kInternalFolder, remote_name)) return FS_FILE_NOTSUPPORTED;
 
-  OsHandle file = os.create_file(local_name, kGenericRead, kFileShareRead, kOpenExisting,
-                                 kFileAttributeNormal);
-  if (file == InvalidOsHandle()) return FS_FILE_NOTSUPPORTED;
-  std::uint32_t high = 0;
-  const std::uint32_t length = os.get_file_size(file, &high);
-  os.close_handle(file);
+  std::uint32_t length = 0;
+  if (MeasureFile(local_name, &length) != 0) return FS_FILE_NOTSUPPORTED;
 
   // Without a status reply there is no reader to be full: a failed
   // transfer, not the out-of-space message.
