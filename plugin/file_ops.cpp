@@ -136,7 +136,11 @@ int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_fl
   }
   if (!UploadPathFits(folder, remote_name)) return FS_FILE_NOTSUPPORTED;
   char upload_path[kMaxPath + 1];
-  std::snprintf(upload_path, sizeof upload_path, "%s\\%s", folder, RemoteTail(remote_name));
+  const std::size_t folder_length = std::strlen(folder);
+  const char* tail = RemoteTail(remote_name);
+  std::memcpy(upload_path, folder, folder_length);
+  upload_path[folder_length] = '\\';
+  std::memcpy(upload_path + folder_length + 1, tail, std::strlen(tail) + 1);
 
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
   if (std::strlen(remote_name) < 3) return FS_FILE_NOTFOUND;
