@@ -207,7 +207,14 @@ int DevUploadFile(ReaderState& state, const char* target, const char* local_path
 
   const std::int32_t header = NameSize(target);
   std::uint32_t high = 0;
+  os.set_last_error(0);
   const std::uint32_t size = os.get_file_size(file, &high);
+  if (size == 0xFFFFFFFFu && os.get_last_error() != 0) {
+    const std::uint32_t error = os.get_last_error();
+    os.close_handle(file);
+    os.set_last_error(error);
+    return -1;
+  }
   if (size == 0 && high == 0) {
     os.close_handle(file);
     return -1;

@@ -62,6 +62,12 @@ void FakeDriver::FailWhen(std::function<bool(const FakeCall&)> match, std::uint3
 
 void FakeDriver::FailAllocation(std::size_t index) { fail_allocation_at_.insert(index); }
 
+void FakeDriver::ClearFailures() {
+  fail_at_.clear();
+  fail_when_.clear();
+  fail_allocation_at_.clear();
+}
+
 std::vector<FakeCall> FakeDriver::ControlCalls() const {
   std::vector<FakeCall> out;
   for (const FakeCall& c : calls_) {

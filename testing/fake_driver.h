@@ -49,6 +49,8 @@ class FakeDriver {
   void FailWhen(std::function<bool(const FakeCall&)> match, std::uint32_t error);
   // Makes the `index`-th allocation (1-based) give no memory.
   void FailAllocation(std::size_t index);
+  // Drops every failure still waiting to happen.
+  void ClearFailures();
 
   const std::vector<FakeCall>& calls() const { return calls_; }
   std::vector<FakeCall> ControlCalls() const;           // device_io_control only
