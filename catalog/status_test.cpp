@@ -144,7 +144,8 @@ TEST_F(StatusTest, RefreshReplacesListAndReferencesButKeepsOtherValues) {
   EXPECT_EQ(state->status_list.head, nullptr);
   EXPECT_EQ(state->version, nullptr);
   // A NUL ends the reply.
-  ASSERT_EQ(Refresh(std::string("FLASHFREE=\"3\"\nA=\"1\"\0FLASHFREE=\"4\"\n", 33)), 0);
+  const char with_nul[] = "FLASHFREE=\"3\"\nA=\"1\"\0FLASHFREE=\"4\"\n";
+  ASSERT_EQ(Refresh(std::string(with_nul, sizeof with_nul - 1)), 0);
   EXPECT_EQ(state->free_memory, 3);
   EXPECT_EQ(Records().size(), 2u);
 }

@@ -109,8 +109,8 @@ TEST_F(TitlesTest, ReplyBecomesListNewestFirst) {
   EXPECT_EQ(state->title_count, 3);
 
   EXPECT_TRUE(Refresh("no title here\n").empty());
-  EXPECT_TRUE(Refresh(std::string("T1=title=\"A\" x=\"\"\n\0T2=title=\"B\"", 33)).size() == 1u)
-      << "a NUL ends the reply";
+  const char with_nul[] = "T1=title=\"A\" x=\"\"\n\0T2=title=\"B\" x=\"\"";
+  EXPECT_EQ(Refresh(std::string(with_nul, sizeof with_nul - 1)).size(), 1u) << "a NUL ends the reply";
   fake.SetReply("__TITLES", "");
   EXPECT_EQ(RefreshTitles(*state), -1);
   EXPECT_EQ(state->title_list.head, nullptr);

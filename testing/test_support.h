@@ -42,14 +42,15 @@ inline std::string DirLine(bool plus, const std::string& name, const std::string
   return line;
 }
 
+int ProcessId();
+
 // A folder of its own for a test's local files, removed afterwards.
 class TempDir {
  public:
   TempDir() {
     static int counter = 0;
     path_ = std::filesystem::temp_directory_path() /
-            ("pagora-test-" + std::to_string(++counter) + "-" +
-             std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+            ("pagora-test-" + std::to_string(ProcessId()) + "-" + std::to_string(++counter));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {

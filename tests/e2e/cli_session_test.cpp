@@ -1,0 +1,187 @@
+// A user's session: pagora-cli loads the plugin, which reaches the simulator
+// over the reader socket. What is checked is what the user sees and what
+// lands on either side.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/fs_api.h"
+#include "tests/e2e/reader_fixture.h"
+#include "tests/e2e/reader_image.h"
+
+namespace pagora_e2e {
+namespace {
+
+using CliSession = ReaderFixture;
+using Names = std::vector<std::string>;
+
+constexpr int kExitForResult = 10;  // pagora-cli's status is 10 + the FS_FILE_* code
+
+TEST_F(CliSession, ListsTheDemoReader) {
+  const pagora_test::ProcessResult ls = Cli({"ls"});
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  std::string expected = "Pagora eBook:\n";
+  for (const DemoTitle& title : kDemoTitles) {
+    std::string size = std::to_string(title.size);
+    expected += std::string(12 - size.size(), ' ') + size + "  " + title.entry + "\n";
+  }
+  EXPECT_EQ(ls.out, expected);
+}
+
+TEST_F(CliSession, DownloadsEveryTitleByteForByte) {
+  // Sizes of one block, a multiple of blocks and uneven tails, on both storages.
+  for (const DemoTitle& title : kDemoTitles) {
+    const pagora_test::ProcessResult get = Cli({"get", title.entry});
+    ASSERT_EQ(get.status, 0) << title.entry << ": " << get.err;
+    const std::string original = ReadFile(BookPath(image_, title.storage, title.file));
+    ASSERT_EQ(original.size(), title.size) << title.entry;
+    EXPECT_TRUE(ReadFile(Local(title.entry)) == original) << title.entry;
+    EXPECT_NE(get.err.find(std::string(title.entry) + ": 100%"), std::string::npos) << get.err;
+  }
+}
+
+TEST_F(CliSession, UploadArrivesAndIsListed) {
+  const std::string book = MakeBook(30000, 'n');
+  WriteFile(Local("Night Ferry.rb"), book);
+  const pagora_test::ProcessResult put = Cli({"put", "Night Ferry.rb"});
+  ASSERT_EQ(put.status, 0) << put.err;
+  EXPECT_TRUE(ReadFile(BookPath(image_, "internal", "Night Ferry.rb")) == book);
+
+  const pagora_test::ProcessResult ls = Cli({"ls"});
+  Names expected = {"Voyage of the Marigold [Silas Penhallow].rb", "Night Ferry [].rb"};
+  for (std::size_t i = 1; i < 5; ++i) expected.push_back(kDemoTitles[i].entry);
+  EXPECT_EQ(ListedNames(ls), expected);
+  EXPECT_NE(ls.out.find("       30000  Night Ferry [].rb\n"), std::string::npos) << ls.out;
+
+  const pagora_test::ProcessResult get = Cli({"get", "Night Ferry [].rb", "back.rb"});
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_TRUE(ReadFile(Local("back.rb")) == book) << "the round trip keeps every byte";
+}
+
+TEST_F(CliSession, StorageChoiceAtItsBoundaries) {
+  const std::uint64_t card = CapacityBytes(image_, "card");
+  ASSERT_GT(card, FreeMemory()) << "the demo's card is bigger than its free memory";
+  struct Case {
+    const char* label;
+    bool from_card;        // size measured from the card size, else from free memory
+    std::int64_t delta;
+    const char* storage;   // where the book lands; nullptr: out of space
+  };
+  // The first upload leaves internal memory as it was, so each case
+  // measures the reader as the previous one left it.
+  const Case cases[] = {
+      {"exactly the free memory", false, 0, "card"},
+      {"one byte less than the free memory", false, -1, "internal"},
+      {"exactly the card size", true, 0, nullptr},
+      {"bigger than the card", true, 1, nullptr},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    const std::uint64_t free = FreeMemory();
+    const std::uint64_t size = (c.from_card ? card : free) + c.delta;
+    const std::string name = "Boundary " + std::to_string(++number) + ".rb";
+    WriteFile(Local(name), MakeBook(size, static_cast<char>(number)));
+    const pagora_test::ProcessResult put = Cli({"put", name});
+    const std::string internal = BookPath(image_, "internal", name);
+    const std::string on_card = BookPath(image_, "card", name);
+    if (c.storage != nullptr) {
+      EXPECT_EQ(put.status, 0) << c.label << ": " << put.err;
+      EXPECT_EQ(!internal.empty(), std::string(c.storage) == "internal") << c.label;
+      EXPECT_EQ(!on_card.empty(), std::string(c.storage) == "card") << c.label;
+      EXPECT_EQ(ReadFile(internal.empty() ? on_card : internal).size(), size) << c.label;
+    } else {
+      EXPECT_EQ(put.status, kExitForResult + FS_FILE_WRITEERROR) << c.label;
+      EXPECT_TRUE(internal.empty() && on_card.empty()) << c.label << ": nothing uploaded";
+      const std::string message = "Error!: Insufficiently memory!\nPagora memory free: " +
+                                  std::to_string(free) + "\nSmartMedia free: " +
+                                  std::to_string(card);
+      EXPECT_NE(put.err.find(message), std::string::npos) << c.label << ": " << put.err;
+    }
+  }
+}
+
+TEST_F(CliSession, DeletesATitle) {
+  const std::string gone = kDemoTitles[3].entry;
+  const pagora_test::ProcessResult rm = Cli({"rm", gone});
+  ASSERT_EQ(rm.status, 0) << rm.err;
+  EXPECT_TRUE(BookPath(image_, kDemoTitles[3].storage, kDemoTitles[3].file).empty());
+  Names expected = DemoEntries();
+  expected.erase(expected.begin() + 3);
+  EXPECT_EQ(ListedNames(Cli({"ls"})), expected);
+  EXPECT_EQ(Cli({"rm", gone}).status, 1) << "a second deletion finds nothing";
+}
+
+TEST_F(CliSession, MovesCompleteOnlyAfterSuccess) {
+  const DemoTitle& title = kDemoTitles[0];
+  pagora_test::ProcessResult get = Cli({"get", "--move", title.entry, "moved.rb"});
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(ReadFile(Local("moved.rb")).size(), title.size);
+  EXPECT_TRUE(BookPath(image_, title.storage, title.file).empty()) << "the host deleted it";
+
+  WriteFile(Local("Tide Tables.rb"), MakeBook(5000, 't'));
+  const pagora_test::ProcessResult put = Cli({"put", "--move", "Tide Tables.rb"});
+  ASSERT_EQ(put.status, 0) << put.err;
+  EXPECT_FALSE(BookPath(image_, "internal", "Tide Tables.rb").empty());
+  EXPECT_TRUE(ReadFile(Local("Tide Tables.rb")).empty()) << "the moved source is gone";
+
+  // An upload refused for want of room keeps its source.
+  WriteFile(Local("Huge.rb"), MakeBook(CapacityBytes(image_, "card") + 1, 'h'));
+  EXPECT_EQ(Cli({"put", "--move", "Huge.rb"}).status, kExitForResult + FS_FILE_WRITEERROR);
+  EXPECT_FALSE(ReadFile(Local("Huge.rb")).empty());
+}
+
+TEST_F(CliSession, UnpluggedReaderIsReportedAndFoundAgain) {
+  WriteFile(Local("Late.rb"), MakeBook(2000, 'l'));
+  Control("unplug");
+  struct Case {
+    const char* label;
+    std::vector<std::string> args;
+    int status;
+  };
+  const Case cases[] = {
+      {"listing", {"ls"}, 0},
+      {"download", {"get", kDemoTitles[1].entry}, kExitForResult + FS_FILE_NOTFOUND},
+      {"upload", {"put", "Late.rb"}, kExitForResult + FS_FILE_READERROR},
+      {"deletion", {"rm", kDemoTitles[1].entry}, 1},
+  };
+  for (const Case& c : cases) {
+    const pagora_test::ProcessResult run = Cli(c.args);
+    EXPECT_EQ(run.status, c.status) << c.label << ": " << run.err;
+    EXPECT_EQ(ListedNames(run), c.args[0] == "ls" ? Names{"Pagora Disconnected"} : Names{})
+        << c.label;
+  }
+  EXPECT_TRUE(BookPath(image_, "internal", "Late.rb").empty());
+  Control("replug");
+  EXPECT_EQ(ListedNames(Cli({"ls"})), DemoEntries());
+}
+
+TEST_F(CliSession, ListingAfterFailuresAtEachStep) {
+  // A listing makes four exchanges: the internal memory's tree, the card's
+  // tree, the title list, the connection test. "fail N" fails the next N
+  // control calls; every failed call resets the plugin, whose next
+  // exchange opens the reader anew.
+  struct Case {
+    std::uint32_t failing;
+    Names listed;
+  };
+  const Case cases[] = {
+      {1, DemoEntries()},              // a lost tree: titles still listed
+      {2, DemoEntries()},              // both trees lost
+      {3, {}},                         // no title list, reader present: empty folder
+      {4, {"Pagora Disconnected"}},    // the connection test fails too
+      {9, {"Pagora Disconnected"}},
+  };
+  for (const Case& c : cases) {
+    Control("fail " + std::to_string(c.failing));
+    const pagora_test::ProcessResult ls = Cli({"ls"});
+    EXPECT_EQ(ls.status, 0) << c.failing;
+    EXPECT_EQ(ListedNames(ls), c.listed) << "fail " << c.failing;
+    if (c.listed.empty()) EXPECT_NE(ls.out.find("(empty folder)"), std::string::npos);
+    Control("fail 0");
+    EXPECT_EQ(ListedNames(Cli({"ls"})), DemoEntries()) << "recovered after fail " << c.failing;
+  }
+}
+
+}  // namespace
+}  // namespace pagora_e2e

@@ -1,0 +1,55 @@
+// Each test gets its own simulator, serving a fresh copy of the demo image
+// from a private folder, and its own working directory for local files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/simulator_process.h"
+#include "tools/cli/test_support/run_process.h"
+
+namespace pagora_e2e {
+
+// One title of the demo image: its listed name, its storage and file.
+struct DemoTitle {
+  const char* entry;
+  const char* storage;
+  const char* file;
+  std::uint64_t size;
+};
+
+// The demo reader's titles in listing order (the reverse of the reader's).
+extern const DemoTitle kDemoTitles[5];
+
+// The entry names of kDemoTitles, in order.
+std::vector<std::string> DemoEntries();
+
+class ReaderFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs pagora-cli with the plugin in the working directory.
+  pagora_test::ProcessResult Cli(const std::vector<std::string>& args);
+
+  // The entry names that `pagora-cli ls` printed.
+  static std::vector<std::string> ListedNames(const pagora_test::ProcessResult& ls);
+
+  // Sends a control line to the simulator; it must answer "ok".
+  void Control(const std::string& line);
+
+  std::string Local(const std::string& name) const { return work_ + "/" + name; }
+
+  // Free internal memory as the reader reports it now.
+  std::uint64_t FreeMemory() const;
+
+  std::string root_;
+  std::string image_;
+  std::string sockets_;
+  std::string work_;
+  SimulatorProcess simulator_;
+};
+
+}  // namespace pagora_e2e

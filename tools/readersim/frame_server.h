@@ -1,0 +1,91 @@
+// Serves one simulated reader on its Unix-domain socket, one client at a
+// time, plus an optional control socket taking text commands:
+//   unplug         the reader's socket goes and the client is dropped
+//   replug         the socket comes back
+//   fail N [code]  the next N control calls fail (code 31 unless given)
+//   quit           the server stops
+// Each command is answered with one line, "ok" or "error: ...".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device.h"
+#include "protocol.h"
+
+namespace readersim {
+
+struct ServerConfig {
+  std::string socket_path;
+  std::string control_path;  // empty: no control channel
+  bool usb_speed = false;    // answer no faster than USB full speed
+  bool log = false;          // every control call to stderr
+  int wake_fd = -1;          // readable when the server must stop (signals)
+  // Frames with more input are refused at once and their input swallowed.
+  std::size_t max_input = kMaxFrameInput;
+};
+
+class FrameServer {
+ public:
+  FrameServer(Device* device, ServerConfig config);
+  ~FrameServer();
+  FrameServer(const FrameServer&) = delete;
+  FrameServer& operator=(const FrameServer&) = delete;
+
+  // Makes the sockets; gives false and an error text when that fails.
+  bool Start(std::string* error);
+  // Runs until "quit" or the wake descriptor; removes the sockets on the way
+  // out.
+  void Run();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  enum class Stage { kHeader, kBody, kDiscard };
+
+  struct Client {
+    int fd = -1;
+    std::string in;
+    std::size_t in_pos = 0;
+    Stage stage = Stage::kHeader;
+    std::uint32_t code = 0;
+    std::uint32_t length = 0;
+    std::uint32_t room = 0;
+    std::string body;
+    std::uint64_t discard_left = 0;
+    std::string out;
+    std::size_t out_pos = 0;
+    Clock::time_point send_at;
+  };
+
+  struct ControlClient {
+    int fd = -1;
+    std::string in;
+    bool close_after_reply = false;
+  };
+
+  void AcceptClient();
+  void ReadClient();
+  void WriteClient();
+  void ProcessFrames();
+  void Respond(const Answer& answer);
+  void DropClient(const char* why);
+  void AcceptControl();
+  void ReadControl(ControlClient* control);
+  std::string RunControl(const std::string& line);
+  bool Plug(std::string* error);
+  void Unplug();
+  void Shutdown();
+
+  Device* device_;
+  ServerConfig config_;
+  int listen_fd_ = -1;
+  int control_fd_ = -1;
+  Client client_;
+  std::vector<ControlClient> controls_;
+  bool stop_ = false;
+  Clock::time_point link_free_at_;
+};
+
+}  // namespace readersim

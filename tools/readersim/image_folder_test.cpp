@@ -1,0 +1,182 @@
+#include "image_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "demo_image.h"
+#include "device.h"
+#include "names.h"
+#include "protocol.h"
+#include "test_support.h"
+
+namespace readersim {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ScratchFolder;
+
+void WriteText(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file, with its data and title, as "reader path" -> description.
+std::map<std::string, std::string> Contents(const Reader& reader) {
+  std::map<std::string, std::string> contents;
+  for (bool card : {false, true}) {
+    const Storage& storage = reader.StorageOf(card);
+    auto add = [&](const std::string& folder, const FileEntry& file) {
+      const TitleInfo& i = file.info;
+      contents[ReaderPath({card, folder, file.name})] =
+          file.data + "|" + i.title + "|" + i.author + "|" + i.publisher + "|" + i.isbn + "|" +
+          i.url + "|" + i.username + "|" + i.anno;
+    };
+    for (const FileEntry& file : storage.files) add("", file);
+    for (const Folder& folder : storage.folders) {
+      contents[ReaderPath({card, "", folder.name}) + "\\"] = "folder";
+      for (const FileEntry& file : folder.files) add(folder.name, file);
+    }
+  }
+  return contents;
+}
+
+std::vector<std::string> HiddenFiles(const std::string& dir) {
+  std::vector<std::string> hidden;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.path().filename().string()[0] == '.') hidden.push_back(entry.path().string());
+  return hidden;
+}
+
+TEST(ImageFolder, DemoImageRoundTrips) {
+  ScratchFolder scratch;
+  std::string dir = scratch.path() + "/demo";
+  Reader demo = DemoReader();
+  demo.card_present = false;  // kept in reader.ini even though nothing shows it
+  demo.Put({true, "book", "Edited.rb"}, "x", TitleInfo{"T", "A", "P", "I", "u?a=b", "U", "yes"});
+  demo.MakeFolder(false, "empty");
+  std::string error;
+  ASSERT_TRUE(SaveNewImage(dir, demo, &error)) << error;
+
+  Reader loaded;
+  ASSERT_TRUE(LoadImage(dir, &loaded, &error)) << error;
+  EXPECT_EQ(Contents(loaded), Contents(demo));
+  EXPECT_EQ(loaded.card_present, false);
+  EXPECT_EQ(loaded.internal.size_mib, demo.internal.size_mib);
+  EXPECT_EQ(loaded.card.id, demo.card.id);
+  EXPECT_EQ(loaded.settings.user_id, demo.settings.user_id);
+  EXPECT_EQ(loaded.settings.time, demo.settings.time);
+
+  EXPECT_FALSE(SaveNewImage(dir, demo, &error)) << "overwrote an existing image";
+  EXPECT_NE(error.find("not empty"), std::string::npos) << error;
+}
+
+TEST(ImageFolder, UploadsAndDeletionsSurviveARestart) {
+  ScratchFolder scratch;
+  std::string dir = scratch.path() + "/image";
+  std::string error;
+  ASSERT_TRUE(SaveNewImage(dir, DemoReader(), &error)) << error;
+  std::string book(9000, 'b');
+  {
+    Reader reader;
+    ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+    ImageFolder image(dir);
+    Device device(reader, &image);
+    std::string target = "\\SM\\book\\New One [Some Body].rb";
+    ASSERT_TRUE(device.Call(kCodeUploadStart, target + '\0' + book, 0).ok);
+    ASSERT_TRUE(device.Call(kCodeUploadNext, book.substr(4096, 4096), 0).ok);
+    ASSERT_TRUE(device.Call(kCodeUploadNext, book.substr(8192), 0).ok);
+    std::string script = "CMD!\nDELTITLE book\\The Salt Road.rb\n#/* Erase title */\n";
+    ASSERT_TRUE(device.Call(kCodeUploadStart, std::string("__WHATYOUWANT") + '\0' + script, 0).ok);
+  }
+  Reader reloaded;
+  ASSERT_TRUE(LoadImage(dir, &reloaded, &error)) << error;
+  const FileEntry* added = reloaded.Find({true, "book", "New One [Some Body].rb"});
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->data, book);
+  EXPECT_EQ(added->info.title, "New One");
+  EXPECT_EQ(added->info.author, "Some Body");
+  EXPECT_EQ(reloaded.Find({false, "book", "The Salt Road.rb"}), nullptr);
+  EXPECT_FALSE(fs::exists(dir + "/internal/book/The Salt Road.rb"));
+  // Untouched titles keep their edited attributes.
+  EXPECT_EQ(reloaded.Find({false, "book", "A Winter in Vellmark.rb"})->info.publisher, "Greyhaven Press");
+  EXPECT_TRUE(HiddenFiles(dir).empty());
+}
+
+TEST(ImageFolder, BookFilesWithoutASectionBecomeTitlesNamedAfterThem) {
+  ScratchFolder scratch;
+  WriteText(scratch.path() + "/reader.ini", "[internal]\nsize_mib = 2\n");
+  WriteText(scratch.path() + "/internal/book/Dropped In [Some One].rb", "text");
+  WriteText(scratch.path() + "/internal/book/.hidden", "not the reader's");
+  WriteText(scratch.path() + "/internal/.readersim.tmp", "left from a crash");
+  Reader reader;
+  std::string error;
+  ASSERT_TRUE(LoadImage(scratch.path(), &reader, &error)) << error;
+  std::vector<TitleRef> titles = ListTitles(reader);
+  ASSERT_EQ(titles.size(), 1u);
+  EXPECT_EQ(titles[0].file->info.title, "Dropped In");
+  EXPECT_EQ(titles[0].file->info.author, "Some One");
+  EXPECT_EQ(reader.internal.Used(), 4u);
+}
+
+TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {
+  struct Case {
+    const char* label;
+    std::string ini;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::string expected;  // part of the message, after the image folder's path
+  };
+  const std::string ok_book = "internal/book/a.rb";
+  const Case cases[] = {
+      {"line without '='", "[reader]\nversion = 1\nbattery\n", {}, "/reader.ini:3: expected 'key = value'"},
+      {"unknown section", "\n[readr]\n", {}, "/reader.ini:2: unknown section [readr]"},
+      {"unknown key", "[reader]\nbatery = 5\n", {}, "/reader.ini:2: unknown key 'batery'"},
+      {"key before any section", "version = 1\n", {}, "/reader.ini:1: key 'version' before any [section]"},
+      {"key twice", "[card]\nid = 1\nid = 2\n", {}, "/reader.ini:3: key 'id' given twice"},
+      {"section twice", "[card]\n[internal]\n[card]\n", {}, "/reader.ini:3: section [card] given twice"},
+      {"unclosed header", "[card\n", {}, "/reader.ini:1: section header without a closing ']'"},
+      {"size not a number", "[internal]\nsize_mib = 8M\n", {}, "/reader.ini:2: size_mib must be"},
+      {"size zero", "[card]\nsize_mib = 0\n", {}, "/reader.ini:2: size_mib must be"},
+      {"size too large", "[card]\nsize_mib = 4096\n", {}, "/reader.ini:2: size_mib must be"},
+      {"present not yes/no", "[card]\npresent = Yes\n", {}, "/reader.ini:2: present must be yes or no"},
+      {"quote in a status value", "[reader]\nversion = 1\"2\n", {}, "/reader.ini:2: value of 'version'"},
+      {"'=\"' in a title value", "[title book\\a.rb]\ntitle = x=\"y\n", {{ok_book, "a"}},
+       "/reader.ini:2: value of 'title'"},
+      {"title section for a missing file", "[reader]\n\n[title book\\gone.rb]\n", {},
+       "/reader.ini:3: the title's file"},
+      {"title section for no title path", "[title system\\config.ini]\n", {},
+       "/reader.ini:1: 'system\\config.ini' is no title path"},
+      {"NUL byte", std::string("[reader]\nversion = 1\0\n", 22), {}, "/reader.ini:2: NUL byte"},
+      {"files over capacity", "[internal]\nsize_mib = 1\n", {{ok_book, std::string((1u << 20) + 1, 'x')}},
+       "/internal: the files take 1048577 bytes, more than size_mib = 1 allows"},
+      {"folder inside a folder", "", {{"internal/book/deeper/x.rb", "x"}},
+       "/internal/book/deeper: only files may be in a folder"},
+      {"name the reader cannot take", "", {{"card/book/ends in dot.", "x"}}, "/card/book/ends in dot.: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchFolder scratch;
+    WriteText(scratch.path() + "/reader.ini", c.ini);
+    for (const auto& [path, data] : c.files) WriteText(scratch.path() + "/" + path, data);
+    Reader reader;
+    reader.settings.version = "untouched";
+    std::string error;
+    EXPECT_FALSE(LoadImage(scratch.path(), &reader, &error));
+    EXPECT_EQ(error.rfind(scratch.path(), 0), 0u) << error;
+    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    EXPECT_EQ(reader.settings.version, "untouched");
+  }
+
+  ScratchFolder empty;
+  std::string error;
+  Reader reader;
+  EXPECT_FALSE(LoadImage(empty.path(), &reader, &error));
+  EXPECT_EQ(error, empty.path() + "/reader.ini: not found (every image has one; --write-demo DIR "
+                                  "writes a complete image)");
+  EXPECT_FALSE(LoadImage(empty.path() + "/nowhere", &reader, &error));
+  EXPECT_EQ(error, empty.path() + "/nowhere: no such image folder");
+}
+
+}  // namespace
+}  // namespace readersim
