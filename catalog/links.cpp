@@ -55,9 +55,10 @@ struct TitleIndex {
     for (EntryNode* n = titles.head; n != nullptr; n = n->next) ++count;
     std::size_t capacity = 16;
     while (capacity < 2 * count) capacity *= 2;
-    slots = static_cast<TitleRecord**>(Os().allocate(capacity * sizeof(TitleRecord*)));
+    const std::size_t bytes = capacity * sizeof(void*);  // a table of record pointers
+    slots = static_cast<TitleRecord**>(Os().allocate(bytes));
     if (slots == nullptr) return false;
-    std::memset(slots, 0, capacity * sizeof(TitleRecord*));
+    std::memset(slots, 0, bytes);
     mask = static_cast<std::uint32_t>(capacity - 1);
     for (EntryNode* n = titles.head; n != nullptr; n = n->next) {
       auto* title = static_cast<TitleRecord*>(n->item);

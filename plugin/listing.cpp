@@ -49,7 +49,7 @@ void ComposeTitleName(const TitleRecord& title, char* out) {
   p += 2;
   std::memcpy(p, title.author, author_length);
   p += author_length;
-  std::memcpy(p, "].rb", 5);
+  std::memcpy(p, "].rb", sizeof "].rb");
 }
 
 HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_data) {

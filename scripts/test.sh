@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# The project's whole test run: installs what it needs, builds the native
-# plugin and tools and runs their tests (unit, simulator, end to end), then
-# builds and checks the two Windows DLLs and runs the Windows suite under Wine.
+# The project's whole test run. It installs what it needs, then:
+#   1. builds the native plugin and tools and runs every test (unit,
+#      simulator, command-line host, end to end over the socket);
+#   2. runs the same suite under the address, undefined-behaviour and leak
+#      sanitizers;
+#   3. builds both Windows DLLs, checks them as built, and runs the Windows
+#      suite and a Windows host under Wine;
+#   4. runs each fuzz target for a short, fixed time;
+#   5. runs the static analysis.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +20,18 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j2
 ctest --preset native -j2
 
+step "the same under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j2
+ctest --preset asan -j2
+
 step "Windows builds, DLL checks and the Windows suite under Wine"
 scripts/windows-checks.sh
+
+step "fuzz targets, ${FUZZ_SECONDS:=15} seconds each"
+FUZZ_SECONDS=$FUZZ_SECONDS scripts/fuzz.sh
+
+step "static analysis"
+scripts/lint.sh
 
 step "all tests passed"

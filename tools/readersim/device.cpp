@@ -124,7 +124,7 @@ Answer Device::UploadStart(std::string_view input) {
   reply_.reset();
   upload_.reset();
   std::size_t nul = input.find('\0');
-  if (nul == std::string_view::npos || nul > kMaxTargetName)
+  if (nul > kMaxTargetName)  // also when there is no NUL at all
     return Fail(kErrorInvalidName, "upload without a target name");
   PendingUpload upload{std::string(input.substr(0, nul)), std::string(input.substr(nul + 1)),
                        kBlockSize};

@@ -7,6 +7,14 @@ namespace readersim {
 
 namespace {
 
+// "BASE.EXT", the form in which taken names are kept.
+std::string Joined(const std::string& base, const std::string& ext) {
+  std::string out = base;
+  out += '.';
+  out += ext;
+  return out;
+}
+
 // Upper case, blanks and dots dropped, characters FAT forbids in short names
 // (and every 8-bit one) turned into '_'. `lossy` is set when anything but
 // the case changed.
@@ -53,11 +61,11 @@ std::vector<ShortName> MakeShortNames(const std::vector<std::string>& long_names
     }
 
     ShortName chosen{base, ext};
-    if (lossy || taken.count(base + "." + ext) != 0) {
+    if (lossy || taken.count(Joined(base, ext)) != 0) {
       for (int n = 1;; ++n) {
         std::string tail = "~" + std::to_string(n);
         std::string candidate = base.substr(0, 8 - tail.size()) + tail;
-        if (taken.count(candidate + "." + ext) == 0) {
+        if (taken.count(Joined(candidate, ext)) == 0) {
           chosen.base = candidate;
           break;
         }
