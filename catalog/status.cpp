@@ -11,17 +11,33 @@
 namespace pagora {
 namespace {
 
+bool IsDelimiter(char c, const char* delimiters) {
+  for (; *delimiters != '\0'; ++delimiters) {
+    if (c == *delimiters) return true;
+  }
+  return false;
+}
+
 // Cuts the next token from `*pos` as strtok does: delimiters in front are
 // passed over, the delimiter after the token becomes a terminator, and a
 // token that reached the end of the text leaves nothing to continue with.
+// A single delimiter is found with strchr, the common case by far.
 char* CutToken(char** pos, const char* delimiters) {
   if (*pos == nullptr) return nullptr;
-  char* start = *pos + std::strspn(*pos, delimiters);
+  char* start = *pos;
+  while (*start != '\0' && IsDelimiter(*start, delimiters)) ++start;
   if (*start == '\0') {
     *pos = nullptr;
     return nullptr;
   }
-  char* end = start + std::strcspn(start, delimiters);
+  char* end;
+  if (delimiters[1] == '\0') {
+    end = std::strchr(start + 1, delimiters[0]);
+    if (end == nullptr) end = start + 1 + std::strlen(start + 1);
+  } else {
+    end = start + 1;
+    while (*end != '\0' && !IsDelimiter(*end, delimiters)) ++end;
+  }
   if (*end != '\0') {
     *end = '\0';
     *pos = end + 1;
@@ -69,11 +85,11 @@ StatusRecord* ParseStatusLine(StatusRecord* record, char* line) {
   if (CutToken(&pos, "=") != nullptr) {
     char* value_text = CutToken(&pos, "\r\n");
     if (value_text != nullptr) {
+      // The value text was cut at the first "\r", so the later cuts' "\r"
+      // can never match: a quote alone delimits every value.
       char* vpos = value_text;
-      const char* delimiters = "\"";
       for (;;) {
-        char* token = CutToken(&vpos, delimiters);
-        delimiters = "\"\r";
+        char* token = CutToken(&vpos, "\"");
         if (token == nullptr) break;
         if (std::strcmp(token, " ") != 0) {
           CopyBounded(record->values[record->value_count], kStatusTextWidth, token);
@@ -95,30 +111,51 @@ StatusRecord* ParseStatusLine(StatusRecord* record, char* line) {
 void StoreStatusValue(ReaderState& state, StatusRecord* record, bool keep) {
   const char* key = record->key;
   const char* v1 = record->values[0];
-  if (std::strcmp(key, "SM_PRESENT") == 0) {
-    state.card_present = std::strcmp(v1, "Yes") == 0;
-  } else if (std::strcmp(key, "FLASHFREE") == 0) {
-    state.free_memory = ReadDecimal(v1);
-  } else if (std::strcmp(key, "SM_FLASHFREE") == 0) {
-    state.sm_free_memory = ReadDecimal(v1);
-  } else if (std::strcmp(key, "FLASHID") == 0) {
-    state.flash_size = MebibytesToBytes(record->values[1]);
-  } else if (std::strcmp(key, "OFLASHID01") == 0) {
-    state.card_flash_size = MebibytesToBytes(record->values[1]);
-  } else if (std::strcmp(key, "EXTID") == 0) {
-    if (keep) state.extension_id = v1;
-  } else if (std::strcmp(key, "BATTERY") == 0) {
-    if (keep) state.battery = v1;
-  } else if (std::strcmp(key, "USERID") == 0) {
-    if (keep) state.user_id = v1;
-  } else if (std::strcmp(key, "TIME") == 0) {
-    StoreTime(state, v1);
-  } else if (std::strcmp(key, "DATE") == 0) {
-    StoreDate(state, v1);
-  } else if (std::strcmp(key, "VERSION") == 0) {
-    if (keep) state.version = v1;
-  } else if (std::strcmp(key, "TITLECOUNT") == 0) {
-    if (!keep) state.title_count = ReadDecimal(v1);
+  auto is = [key](const char* name) { return std::strcmp(key, name) == 0; };
+  // Keys are told apart by their first letter before any full compare: a
+  // reply holds mostly keys that name no status value.
+  switch (key[0]) {
+    case 'S':
+      if (is("SM_PRESENT")) {
+        state.card_present = std::strcmp(v1, "Yes") == 0;
+      } else if (is("SM_FLASHFREE")) {
+        state.sm_free_memory = ReadDecimal(v1);
+      }
+      break;
+    case 'F':
+      if (is("FLASHFREE")) {
+        state.free_memory = ReadDecimal(v1);
+      } else if (is("FLASHID")) {
+        state.flash_size = MebibytesToBytes(record->values[1]);
+      }
+      break;
+    case 'O':
+      if (is("OFLASHID01")) state.card_flash_size = MebibytesToBytes(record->values[1]);
+      break;
+    case 'E':
+      if (keep && is("EXTID")) state.extension_id = v1;
+      break;
+    case 'B':
+      if (keep && is("BATTERY")) state.battery = v1;
+      break;
+    case 'U':
+      if (keep && is("USERID")) state.user_id = v1;
+      break;
+    case 'T':
+      if (is("TIME")) {
+        StoreTime(state, v1);
+      } else if (!keep && is("TITLECOUNT")) {
+        state.title_count = ReadDecimal(v1);
+      }
+      break;
+    case 'D':
+      if (is("DATE")) StoreDate(state, v1);
+      break;
+    case 'V':
+      if (keep && is("VERSION")) state.version = v1;
+      break;
+    default:
+      break;
   }
 }
 

@@ -12,13 +12,8 @@ bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
 
 void CopyBounded(char* dst, std::size_t width, const char* src) {
-  std::size_t n = 0;
-  if (src != nullptr) {
-    while (n + 1 < width && src[n] != '\0') {
-      dst[n] = src[n];
-      ++n;
-    }
-  }
+  const std::size_t n = src != nullptr ? strnlen(src, width - 1) : 0;
+  std::memcpy(dst, src != nullptr ? src : "", n);
   std::memset(dst + n, 0, width - n);
 }
 
