@@ -31,8 +31,26 @@ enum class Kind { kInfoSet, kDevice, kFile };
 struct PosixHandle {
   Kind kind;
   int fd;
-  char dir[4096];  // kInfoSet: the reader directory
+  PosixHandle* next;  // every open handle, like a process's handle table
+  PosixHandle* prev;
+  char dir[4096];     // kInfoSet: the reader directory
 };
+
+// The handles still open. The plugin leaves its device handle open when it
+// is unloaded, to be closed with the process as Windows does; here the
+// process's share of that is this table, emptied when the module goes.
+struct HandleTable {
+  PosixHandle* head = nullptr;
+  ~HandleTable() {
+    while (head != nullptr) {
+      PosixHandle* h = head;
+      head = h->next;
+      if (h->fd >= 0) close(h->fd);
+      std::free(h);
+    }
+  }
+};
+HandleTable g_handles;
 
 std::uint32_t ErrnoToWindows(int error) {
   switch (error) {
@@ -83,7 +101,17 @@ PosixHandle* NewHandle(Kind kind, int fd) {
   if (p == nullptr) return nullptr;
   p->kind = kind;
   p->fd = fd;
+  p->next = g_handles.head;
+  if (p->next != nullptr) p->next->prev = p;
+  g_handles.head = p;
   return p;
+}
+
+void FreeHandle(PosixHandle* p) {
+  if (p->prev != nullptr) p->prev->next = p->next;
+  else g_handles.head = p->next;
+  if (p->next != nullptr) p->next->prev = p->prev;
+  std::free(p);
 }
 
 // The directory that stands for the interface class.
@@ -177,7 +205,7 @@ int GetInterfaceDetail(OsHandle h, InterfaceData* data, void* detail, std::uint3
 int DestroyDeviceInfoList(OsHandle h) {
   PosixHandle* set = AsHandle(h, Kind::kInfoSet);
   if (set == nullptr) return Fail(6);
-  std::free(set);
+  FreeHandle(set);
   return 1;
 }
 
@@ -321,7 +349,7 @@ int Close(OsHandle h) {
   if (h == nullptr || h == InvalidOsHandle()) return Fail(6);
   auto* p = static_cast<PosixHandle*>(h);
   if (p->fd >= 0) close(p->fd);
-  std::free(p);
+  FreeHandle(p);
   return 1;
 }
 

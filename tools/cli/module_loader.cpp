@@ -1,0 +1,146 @@
+// The only file that knows how a module is loaded on each system.
+#include "tools/cli/module_loader.h"
+
+#include <cstring>
+#include <vector>
+
+#if defined(_WIN32)
+// Declared here rather than taken from <windows.h>, whose names clash with the
+// interface's own declarations. A module handle is its base address.
+using FarProc = void(__stdcall*)();
+extern "C" __declspec(dllimport) void* __stdcall LoadLibraryA(const char* file_name);
+extern "C" __declspec(dllimport) FarProc __stdcall GetProcAddress(void* module, const char* name);
+extern "C" __declspec(dllimport) int __stdcall FreeLibrary(void* module);
+extern "C" __declspec(dllimport) DWORD __stdcall GetLastError();
+extern "C" __declspec(dllimport) DWORD __stdcall GetModuleFileNameA(void* module, char* file_name,
+                                                                    DWORD size);
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace pagora_cli {
+
+namespace {
+
+#if defined(_WIN32)
+void* OpenModule(const std::string& path, std::string* error) {
+  void* handle = LoadLibraryA(path.c_str());
+  if (handle == nullptr) *error = "Windows error " + std::to_string(GetLastError());
+  return handle;
+}
+
+void CloseModule(void* handle) { FreeLibrary(handle); }
+
+template <typename Fn>
+Fn FindExport(void* handle, const char* name) {
+  return reinterpret_cast<Fn>(GetProcAddress(handle, name));
+}
+
+const char* const kModuleName = sizeof(void*) == 8 ? "pagora.wfx64" : "pagora.wfx";
+#else
+void* OpenModule(const std::string& path, std::string* error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    *error = reason != nullptr ? reason : "unknown loader error";
+  }
+  return handle;
+}
+
+void CloseModule(void* handle) { dlclose(handle); }
+
+template <typename Fn>
+Fn FindExport(void* handle, const char* name) {
+  void* symbol = dlsym(handle, name);
+  // A data pointer and a function pointer share a representation on every
+  // system with dlsym; copying avoids a cast the language leaves open.
+  Fn function = nullptr;
+  static_assert(sizeof(function) == sizeof(symbol), "dlsym gives function addresses");
+  std::memcpy(&function, &symbol, sizeof(function));
+  return function;
+}
+
+const char* const kModuleName = "pagora.wfx";
+#endif
+
+std::string ExecutableDirectory() {
+  std::vector<char> buffer(4096, '\0');
+#if defined(_WIN32)
+  const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return ".";
+  std::string path(buffer.data(), length);
+  const std::size_t cut = path.find_last_of("\\/");
+#else
+  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return ".";
+  std::string path(buffer.data(), static_cast<std::size_t>(length));
+  const std::size_t cut = path.find_last_of('/');
+#endif
+  if (cut == std::string::npos) return ".";
+  return path.substr(0, cut == 0 ? 1 : cut);
+}
+
+}  // namespace
+
+PluginModule::~PluginModule() { Unload(); }
+
+void PluginModule::Unload() {
+  if (handle_ != nullptr) CloseModule(handle_);
+  handle_ = nullptr;
+  exports_ = PluginExports();
+}
+
+bool PluginModule::Load(const std::string& path, std::string* error) {
+  Unload();
+  std::string reason;
+  void* handle = OpenModule(path, &reason);
+  if (handle == nullptr) {
+    *error = "cannot load module '" + path + "': " + reason;
+    return false;
+  }
+  PluginExports found;
+  found.init = FindExport<FsInitFn>(handle, "FsInit");
+  found.find_first = FindExport<FsFindFirstFn>(handle, "FsFindFirst");
+  found.find_next = FindExport<FsFindNextFn>(handle, "FsFindNext");
+  found.find_close = FindExport<FsFindCloseFn>(handle, "FsFindClose");
+  found.get_file = FindExport<FsGetFileFn>(handle, "FsGetFile");
+  found.put_file = FindExport<FsPutFileFn>(handle, "FsPutFile");
+  found.delete_file = FindExport<FsDeleteFileFn>(handle, "FsDeleteFile");
+  found.execute_file = FindExport<FsExecuteFileFn>(handle, "FsExecuteFile");
+  found.get_def_root_name = FindExport<FsGetDefRootNameFn>(handle, "FsGetDefRootName");
+
+  const std::pair<bool, const char*> checks[] = {
+      {found.init != nullptr, "FsInit"},
+      {found.find_first != nullptr, "FsFindFirst"},
+      {found.find_next != nullptr, "FsFindNext"},
+      {found.find_close != nullptr, "FsFindClose"},
+      {found.get_file != nullptr, "FsGetFile"},
+      {found.put_file != nullptr, "FsPutFile"},
+      {found.delete_file != nullptr, "FsDeleteFile"},
+      {found.execute_file != nullptr, "FsExecuteFile"},
+      {found.get_def_root_name != nullptr, "FsGetDefRootName"},
+  };
+  std::string missing;
+  for (const auto& check : checks) {
+    if (!check.first) missing += std::string(missing.empty() ? "" : ", ") + check.second;
+  }
+  if (!missing.empty()) {
+    CloseModule(handle);
+    *error = "module '" + path + "' is not a file-system plugin: it lacks " + missing;
+    return false;
+  }
+  handle_ = handle;
+  exports_ = found;
+  return true;
+}
+
+std::string DefaultModulePath() {
+#if defined(_WIN32)
+  return ExecutableDirectory() + "\\" + kModuleName;
+#else
+  return ExecutableDirectory() + "/" + kModuleName;
+#endif
+}
+
+}  // namespace pagora_cli

@@ -1,0 +1,53 @@
+#include "tools/cli/result_codes.h"
+
+#include <algorithm>
+
+#include "plugin/fs_api.h"
+
+namespace pagora_cli {
+
+namespace {
+
+constexpr ResultInfo kResults[] = {
+    {kExitOk, "FS_FILE_OK", "done"},
+    {kExitResultBase + FS_FILE_EXISTS, "FS_FILE_EXISTS", "the target already exists"},
+    {kExitResultBase + FS_FILE_NOTFOUND, "FS_FILE_NOTFOUND",
+     "not found (no such title, or an unusable local path)"},
+    {kExitResultBase + FS_FILE_READERROR, "FS_FILE_READERROR",
+     "the transfer failed (reader unplugged or not answering?)"},
+    {kExitResultBase + FS_FILE_WRITEERROR, "FS_FILE_WRITEERROR",
+     "the target could not be written (no room on the reader?)"},
+    {kExitResultBase + FS_FILE_USERABORT, "FS_FILE_USERABORT", "aborted"},
+    {kExitResultBase + FS_FILE_NOTSUPPORTED, "FS_FILE_NOTSUPPORTED",
+     "not supported (resume, or an upload that is no .rb book)"},
+};
+
+constexpr int kResultCount = static_cast<int>(sizeof(kResults) / sizeof(kResults[0]));
+
+}  // namespace
+
+ResultInfo DescribeResult(int code) {
+  if (code >= 0 && code < kResultCount) return kResults[code];
+  return {kExitUnknownResult, "unknown result", "the plugin gave a result code the host does not know"};
+}
+
+std::string ExitStatusTable() {
+  std::string table =
+      "Exit status:\n"
+      "   0  success\n"
+      "   1  the plugin refused to delete the title\n"
+      "   2  usage error (bad option, missing argument, bad name)\n"
+      "   3  the module could not be loaded or lacks an export\n"
+      "   4  refused or failed on the local side (target exists, source unreadable,\n"
+      "      moved source not removable)\n";
+  for (int code = 1; code < kResultCount; ++code) {
+    const ResultInfo& info = kResults[code];
+    std::string line = "  " + std::to_string(info.exit_status) + "  " + info.name;
+    line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
+    table += line + info.message + "\n";
+  }
+  table += "  " + std::to_string(kExitUnknownResult) + "  any other transfer result\n";
+  return table;
+}
+
+}  // namespace pagora_cli

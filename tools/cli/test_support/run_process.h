@@ -1,0 +1,25 @@
+// Runs a program to its end for a test, as a user would from a shell.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pagora_test {
+
+struct ProcessResult {
+  int status = -1;  // exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` in `cwd`, with exactly the variables in `env`
+// and no standard input. Output is collected through files in `scratch_dir`.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env, const std::string& cwd,
+                         const std::string& scratch_dir);
+
+// A new empty directory under the system's temporary directory.
+std::string MakeTempDir(const std::string& prefix);
+
+}  // namespace pagora_test
