@@ -6,7 +6,7 @@
 
 #include "catalog/reader_state.h"
 #include "devlink/exchange.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {

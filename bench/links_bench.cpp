@@ -7,7 +7,7 @@
 #include "bench/shelf.h"
 #include "catalog/links.h"
 #include "catalog/reader_state.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {

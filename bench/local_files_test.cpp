@@ -4,23 +4,23 @@
 
 #include <string>
 
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {
 
 TEST(LocalFiles, PatternFilesAreRecognisedAndChangesAreNot) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("p.rb");
   ASSERT_TRUE(WritePatternFile(path, 10000));
-  EXPECT_EQ(ReadWholeFile(path).size(), 10000u);
+  EXPECT_EQ(ReadFile(path).size(), 10000u);
   EXPECT_TRUE(HoldsPattern(path, 10000));
   EXPECT_FALSE(HoldsPattern(path, 9999)) << "longer than said";
   EXPECT_FALSE(HoldsPattern(path, 10001)) << "shorter than said";
 
-  std::string bytes = ReadWholeFile(path);
+  std::string bytes = ReadFile(path);
   bytes[5000] = static_cast<char>(bytes[5000] ^ 1);
-  WriteWholeFile(path, bytes);
+  WriteFile(path, bytes);
   EXPECT_FALSE(HoldsPattern(path, 10000)) << "one byte changed";
 
   ASSERT_TRUE(WritePatternFile(path, 0));

@@ -13,7 +13,7 @@
 #include "bench/peak_rss.h"
 #include "catalog/reader_state.h"
 #include "devlink/exchange.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {
@@ -37,7 +37,7 @@ void BM_DownloadPeak(benchmark::State& state) {
   BenchDriver driver;
   driver.ServeGenerated(kBookName, size);
   driver.ServeGenerated(kWarmName, kWarmSize);
-  TempFolder dir;
+  TempDir dir;
   const std::string warm = dir.File("warm.rb");
   const std::string target = dir.File("download.rb");
   StatePtr reader = MakeState();
@@ -55,7 +55,7 @@ BENCHMARK(BM_DownloadPeak)->Arg(1 << 20)->Arg(64 << 20)->Iterations(1)->Repetiti
 void BM_UploadPeak(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
   BenchDriver driver;
-  TempFolder dir;
+  TempDir dir;
   const std::string warm = dir.File("warm.rb");
   const std::string source = dir.File("upload.rb");
   if (!WritePatternFile(warm, kWarmSize) || !WritePatternFile(source, size)) {

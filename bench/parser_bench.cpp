@@ -10,7 +10,7 @@
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"
 #include "devlink/exchange.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {

@@ -12,7 +12,7 @@
 #include "catalog/status.h"
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {

@@ -8,7 +8,7 @@
 #include "catalog/links.h"
 #include "catalog/reader_state.h"
 #include "catalog/titles.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {

@@ -6,7 +6,7 @@
 #include "bench/local_files.h"
 #include "catalog/reader_state.h"
 #include "devlink/exchange.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {
@@ -16,7 +16,7 @@ TEST(TransferBaseline, DownloadWritesWhatThePluginWrites) {
   for (std::uint64_t size : {1ull, 4096ull, 8192ull, 10000ull, 1ull << 20}) {
     BenchDriver driver;
     driver.ServeGenerated("\\book\\b.rb", size);
-    TempFolder dir;
+    TempDir dir;
     StatePtr state = MakeState();
     const std::string plugin_file = dir.File("plugin.rb");
     const std::string baseline_file = dir.File("baseline.rb");
@@ -25,14 +25,14 @@ TEST(TransferBaseline, DownloadWritesWhatThePluginWrites) {
               static_cast<long long>(size))
         << size;
     EXPECT_TRUE(HoldsPattern(baseline_file, size)) << size;
-    EXPECT_EQ(ReadWholeFile(baseline_file), ReadWholeFile(plugin_file)) << size;
+    EXPECT_EQ(ReadFile(baseline_file), ReadFile(plugin_file)) << size;
   }
 }
 
 TEST(TransferBaseline, UploadSendsWhatThePluginSends) {
   for (std::uint64_t size : {1ull, 4096ull, 10000ull, 1ull << 20}) {
     BenchDriver driver;
-    TempFolder dir;
+    TempDir dir;
     const std::string source = dir.File("up.rb");
     ASSERT_TRUE(WritePatternFile(source, size));
     StatePtr state = MakeState();
@@ -50,7 +50,7 @@ TEST(TransferBaseline, UploadSendsWhatThePluginSends) {
 
 TEST(TransferBaseline, FailuresGiveMinusOne) {
   BenchDriver driver;
-  TempFolder dir;
+  TempDir dir;
   EXPECT_EQ(BaselineUpload(BenchDriver::DeviceHandle(), "\\book\\x.rb", dir.File("none").c_str()),
             -1)
       << "missing source";

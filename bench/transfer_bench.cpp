@@ -14,7 +14,7 @@
 #include "catalog/reader_state.h"
 #include "devlink/device.h"
 #include "devlink/exchange.h"
-#include "bench/bench_support.h"
+#include "testing/test_support.h"
 
 namespace pagora {
 namespace {
@@ -64,7 +64,7 @@ void BM_Download(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
   BenchDriver driver;
   driver.ServeGenerated(kBookName, size);
-  TempFolder dir;
+  TempDir dir;
   const std::string target = dir.File("download.rb");
   StatePtr reader = MakeState();
   if (DevOpen(*reader) != 0) {
@@ -90,7 +90,7 @@ BENCHMARK(BM_Download)
 void BM_Upload(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
   BenchDriver driver;
-  TempFolder dir;
+  TempDir dir;
   const std::string source = dir.File("upload.rb");
   if (!WritePatternFile(source, size)) {
     state.SkipWithError("the local file could not be written");

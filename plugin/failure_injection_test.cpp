@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "devlink/device.h"
 #include "devlink/exchange.h"
@@ -91,6 +92,13 @@ class FailureInjection : public PluginTest {
     EXPECT_EQ(fake.live_allocations(), 0u) << label << " k=" << k << ": nothing leaks";
   }
 
+  static std::vector<Operation> Operations() {
+    return {{"listing", Listing, 3},
+            {"download", Download, FS_FILE_OK},
+            {"upload", Upload, FS_FILE_OK},
+            {"delete", Delete, kTrue}};
+  }
+
   // The failed call of the last run, if any.
   const FakeCall* Failed() const {
     for (const FakeCall& c : fake.calls()) {
@@ -101,13 +109,7 @@ class FailureInjection : public PluginTest {
 };
 
 TEST_F(FailureInjection, EveryPlatformCallFailsInTurn) {
-  const Operation operations[] = {
-      {"listing", Listing, 3},
-      {"download", Download, FS_FILE_OK},
-      {"upload", Upload, FS_FILE_OK},
-      {"delete", Delete, kTrue},
-  };
-  for (const Operation& op : operations) {
+  for (const Operation& op : Operations()) {
     std::size_t injected = 0;
     for (std::size_t k = 1;; ++k) {
       Prepare();
@@ -167,13 +169,7 @@ TEST_F(FailureInjection, EveryPlatformCallFailsInTurn) {
 }
 
 TEST_F(FailureInjection, EveryAllocationFailsInTurn) {
-  const Operation operations[] = {
-      {"listing", Listing, 3},
-      {"download", Download, FS_FILE_OK},
-      {"upload", Upload, FS_FILE_OK},
-      {"delete", Delete, kTrue},
-  };
-  for (const Operation& op : operations) {
+  for (const Operation& op : Operations()) {
     std::size_t injected = 0;
     for (std::size_t k = 1;; ++k) {
       Prepare();

@@ -4,8 +4,6 @@
 // (and, in the sanitizer build, in the leak report at exit).
 //
 //   pagora-soak MODULE WORKDIR CYCLES
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,17 +11,11 @@
 #include <string>
 
 #include "plugin/fs_api.h"
+#include "tools/cli/module_loader.h"
 
 namespace {
 
-struct Exports {
-  FsInitFn init;
-  FsFindFirstFn find_first;
-  FsFindNextFn find_next;
-  FsGetFileFn get_file;
-  FsPutFileFn put_file;
-  FsDeleteFileFn delete_file;
-};
+using pagora_cli::PluginExports;
 
 long ResidentKib() {
   std::ifstream status("/proc/self/status");
@@ -34,21 +26,11 @@ long ResidentKib() {
   return -1;
 }
 
-template <typename T>
-T Find(void* module, const char* name) {
-  void* symbol = dlsym(module, name);
-  if (symbol == nullptr) {
-    std::fprintf(stderr, "soak: the module has no %s\n", name);
-    std::exit(3);
-  }
-  return reinterpret_cast<T>(symbol);
-}
-
 int WFX_CALL Progress(int, char*, char*, int) { return 0; }
 
 // Lists the root; gives the number of entries and the names of the first
 // entry and of the one that starts with `wanted`.
-int List(const Exports& x, const std::string& wanted, std::string* first, std::string* found) {
+int List(const PluginExports& x, const std::string& wanted, std::string* first, std::string* found) {
   char root[] = "/";
   WIN32_FIND_DATAA fd{};
   HANDLE h = x.find_first(root, &fd);
@@ -68,14 +50,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: pagora-soak MODULE WORKDIR CYCLES\n");
     return 2;
   }
-  void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  if (module == nullptr) {
-    std::fprintf(stderr, "soak: %s\n", dlerror());
+  pagora_cli::PluginModule module;
+  std::string error;
+  if (!module.Load(argv[1], &error)) {
+    std::fprintf(stderr, "soak: %s\n", error.c_str());
     return 3;
   }
-  const Exports x = {Find<FsInitFn>(module, "FsInit"),       Find<FsFindFirstFn>(module, "FsFindFirst"),
-                     Find<FsFindNextFn>(module, "FsFindNext"), Find<FsGetFileFn>(module, "FsGetFile"),
-                     Find<FsPutFileFn>(module, "FsPutFile"),   Find<FsDeleteFileFn>(module, "FsDeleteFile")};
+  const PluginExports& x = module.exports();
   const std::string dir = argv[2];
   const long cycles = std::strtol(argv[3], nullptr, 10);
   x.init(1, Progress, nullptr, nullptr);
@@ -125,7 +106,6 @@ int main(int argc, char** argv) {
   const long rss_end = ResidentKib();
   std::printf("soak: %ld cycles; resident %ld KiB at cycle 100, %ld KiB at the end, peak after 100: %ld KiB\n",
               cycles, rss_at_100, rss_end, rss_peak_after_100);
-  dlclose(module);
   // Flat: no more than a few pages of growth from the 100th cycle on. Under
   // AddressSanitizer freed memory waits in quarantine, so there only the
   // leak report at exit counts.
