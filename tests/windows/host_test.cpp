@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "plugin/fs_api.h"
-#include "tests/windows/module_loader.h"
+#include "tests/windows/export_lookup.h"
+#include "tools/cli/module_loader.h"
 #include "tests/windows/window_watch.h"
 
 namespace {
@@ -53,17 +54,16 @@ class HostBoundary : public ::testing::Test {
  protected:
   // Loaded once, as the host does, and initialised before any other call.
   static void SetUpTestSuite() {
-    loaded_ = LoadPluginModule(PAGORA_MODULE_PATH, &module_, &missing_);
+    loaded_ = module_.Load(WindowsPath(PAGORA_MODULE_PATH), &load_error_);
     watching_ = StartWindowWatch();
-    if (loaded_ && missing_.empty()) {
-      init_result_ = module_.init(kPluginNumber, RecordProgress, nullptr, nullptr);
+    if (loaded_) {
+      init_result_ = module_.exports().init(kPluginNumber, RecordProgress, nullptr, nullptr);
     }
   }
   static void TearDownTestSuite() { StopWindowWatch(); }
 
   void SetUp() override {
-    ASSERT_TRUE(loaded_) << "LoadLibraryA failed for " << WindowsPath(PAGORA_MODULE_PATH);
-    ASSERT_TRUE(missing_.empty()) << "missing export " << missing_.front();
+    ASSERT_TRUE(loaded_) << load_error_;
     ASSERT_TRUE(watching_) << "cannot watch for windows";
     windows_before_ = WindowsAttempted();
   }
@@ -74,16 +74,16 @@ class HostBoundary : public ::testing::Test {
     }
   }
 
-  static PluginModule module_;
-  static std::vector<std::string> missing_;
+  static pagora_cli::PluginModule module_;
+  static std::string load_error_;
   static bool loaded_;
   static bool watching_;
   static int init_result_;
   int windows_before_ = 0;
 };
 
-PluginModule HostBoundary::module_;
-std::vector<std::string> HostBoundary::missing_;
+pagora_cli::PluginModule HostBoundary::module_;
+std::string HostBoundary::load_error_;
 bool HostBoundary::loaded_ = false;
 bool HostBoundary::watching_ = false;
 int HostBoundary::init_result_ = -1;
@@ -101,13 +101,13 @@ TEST_F(HostBoundary, ExportsResolveByNameAndOrdinal) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const void* by_name = ExportByName(module_, c.name);
+    const void* by_name = ExportByName(module_.handle(), c.name);
     EXPECT_NE(by_name, nullptr);
-    EXPECT_EQ(ExportByOrdinal(module_, c.ordinal), by_name);
+    EXPECT_EQ(ExportByOrdinal(module_.handle(), c.ordinal), by_name);
   }
-  EXPECT_EQ(ExportByOrdinal(module_, 10), nullptr) << "more than nine exports";
-  EXPECT_EQ(ExportByName(module_, "FsInit@16"), nullptr) << "decorated name exported";
-  EXPECT_EQ(ExportByName(module_, "_FsInit@16"), nullptr) << "decorated name exported";
+  EXPECT_EQ(ExportByOrdinal(module_.handle(), 10), nullptr) << "more than nine exports";
+  EXPECT_EQ(ExportByName(module_.handle(), "FsInit@16"), nullptr) << "decorated name exported";
+  EXPECT_EQ(ExportByName(module_.handle(), "_FsInit@16"), nullptr) << "decorated name exported";
 }
 
 TEST_F(HostBoundary, RootNameFitsTheHostsBuffer) {
@@ -127,7 +127,7 @@ TEST_F(HostBoundary, RootNameFitsTheHostsBuffer) {
     SCOPED_TRACE(c.label);
     char buffer[400];
     std::memset(buffer, kGuard, sizeof buffer);
-    module_.get_def_root_name(buffer, c.maxlen);
+    module_.exports().get_def_root_name(buffer, c.maxlen);
     std::size_t used = 0;
     if (c.written != nullptr) {
       EXPECT_STREQ(buffer, c.written);
@@ -142,7 +142,7 @@ TEST_F(HostBoundary, RootNameFitsTheHostsBuffer) {
     SCOPED_TRACE("maxlen " + std::to_string(maxlen));
     char buffer[400];
     std::memset(buffer, kGuard, sizeof buffer);
-    module_.get_def_root_name(buffer, maxlen);
+    module_.exports().get_def_root_name(buffer, maxlen);
     std::size_t used = 0;
     if (maxlen >= 1) {
       std::size_t length = std::strlen(kRootName);
@@ -159,36 +159,36 @@ TEST_F(HostBoundary, RootNameFitsTheHostsBuffer) {
 TEST_F(HostBoundary, ListingShowsTheDisconnectedEntry) {
   WIN32_FIND_DATAA data;
   char subfolder[] = "\\sub";
-  EXPECT_EQ(module_.find_first(subfolder, &data), InvalidHandleValue());
+  EXPECT_EQ(module_.exports().find_first(subfolder, &data), InvalidHandleValue());
 
   std::memset(&data, 0x5A, sizeof data);
   char root[] = "\\";
-  HANDLE handle = module_.find_first(root, &data);
+  HANDLE handle = module_.exports().find_first(root, &data);
   ASSERT_EQ(handle, reinterpret_cast<HANDLE>(1));
   EXPECT_STREQ(data.cFileName, "Pagora Disconnected");
   EXPECT_EQ(data.dwFileAttributes, kAttrSystem);
   EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, kNoTimeLow);
   EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, kNoTimeHigh);
 
-  EXPECT_EQ(module_.find_next(handle, &data), kFalse);
-  EXPECT_EQ(module_.find_close(handle), 0);
-  EXPECT_EQ(module_.find_close(InvalidHandleValue()), 0);
+  EXPECT_EQ(module_.exports().find_next(handle, &data), kFalse);
+  EXPECT_EQ(module_.exports().find_close(handle), 0);
+  EXPECT_EQ(module_.exports().find_close(InvalidHandleValue()), 0);
 }
 
 TEST_F(HostBoundary, FileOperationsFailWithoutReader) {
   char verb[] = "open";
   char disconnected[] = "\\Pagora Disconnected";
-  EXPECT_EQ(module_.execute_file(nullptr, disconnected, verb), FS_EXEC_OK);
+  EXPECT_EQ(module_.exports().execute_file(nullptr, disconnected, verb), FS_EXEC_OK);
 
   char download[] = "host_download.rb";
   std::remove(download);
-  EXPECT_EQ(module_.get_file(disconnected, download, 0, nullptr), FS_FILE_NOTFOUND);
+  EXPECT_EQ(module_.exports().get_file(disconnected, download, 0, nullptr), FS_FILE_NOTFOUND);
   EXPECT_FALSE(FileExists(download)) << "a failed download left a local file";
 
   char text_file[] = "host_book.txt";
   char text_remote[] = "\\host_book.txt";
   WriteLocalFile(text_file, "not a book");
-  EXPECT_EQ(module_.put_file(text_file, text_remote, 0), FS_FILE_NOTSUPPORTED);
+  EXPECT_EQ(module_.exports().put_file(text_file, text_remote, 0), FS_FILE_NOTSUPPORTED);
 
   // A real book file and every combination of copy flags: each upload fails,
   // none opens a message box (checked in TearDown) or removes the local file.
@@ -197,11 +197,11 @@ TEST_F(HostBoundary, FileOperationsFailWithoutReader) {
   WriteLocalFile(book, std::string(5000, 'b'));
   for (int flags = 0; flags <= 7; ++flags) {
     SCOPED_TRACE("copy flags " + std::to_string(flags));
-    EXPECT_NE(module_.put_file(book, book_remote, flags), FS_FILE_OK);
+    EXPECT_NE(module_.exports().put_file(book, book_remote, flags), FS_FILE_OK);
     EXPECT_TRUE(FileExists(book)) << "a failed upload removed the local file";
   }
 
-  EXPECT_EQ(module_.delete_file(disconnected), kFalse);
+  EXPECT_EQ(module_.exports().delete_file(disconnected), kFalse);
   std::remove(text_file);
   std::remove(book);
 }
@@ -229,15 +229,15 @@ TEST_F(HostBoundary, NoInputCrashesAnExport) {
       std::string local = NameOfLength("host_sweep_", length);
       const std::string where = std::string(p.label) + ", length " + std::to_string(length);
       WIN32_FIND_DATAA data;
-      HANDLE handle = module_.find_first(&name[0], &data);
+      HANDLE handle = module_.exports().find_first(&name[0], &data);
       expect((handle == InvalidHandleValue()) == (name != "\\"), "FsFindFirst, " + where);
-      if (handle != InvalidHandleValue()) module_.find_close(handle);
+      if (handle != InvalidHandleValue()) module_.exports().find_close(handle);
       const int flags = static_cast<int>(length % 8);
-      expect(module_.get_file(&name[0], &local[0], flags, nullptr) != FS_FILE_OK, "FsGetFile, " + where);
-      expect(module_.put_file(&name[0], &name[0], flags) != FS_FILE_OK, "FsPutFile, " + where);
-      expect(module_.delete_file(&name[0]) == kFalse, "FsDeleteFile, " + where);
-      expect(module_.execute_file(nullptr, &name[0], verb) == FS_EXEC_OK, "FsExecuteFile, " + where);
-      expect(module_.execute_file(nullptr, &name[0], &name[0]) == FS_EXEC_OK,
+      expect(module_.exports().get_file(&name[0], &local[0], flags, nullptr) != FS_FILE_OK, "FsGetFile, " + where);
+      expect(module_.exports().put_file(&name[0], &name[0], flags) != FS_FILE_OK, "FsPutFile, " + where);
+      expect(module_.exports().delete_file(&name[0]) == kFalse, "FsDeleteFile, " + where);
+      expect(module_.exports().execute_file(nullptr, &name[0], verb) == FS_EXEC_OK, "FsExecuteFile, " + where);
+      expect(module_.exports().execute_file(nullptr, &name[0], &name[0]) == FS_EXEC_OK,
              "FsExecuteFile with that verb, " + where);
     }
     // Every copy-flag combination at the lengths around the host's path limit.
@@ -247,8 +247,8 @@ TEST_F(HostBoundary, NoInputCrashesAnExport) {
         std::string local = NameOfLength("host_sweep_", length);
         const std::string where = std::string(p.label) + ", length " + std::to_string(length) +
                                   ", flags " + std::to_string(flags);
-        expect(module_.get_file(&name[0], &local[0], flags, nullptr) != FS_FILE_OK, "FsGetFile, " + where);
-        expect(module_.put_file(&name[0], &name[0], flags) != FS_FILE_OK, "FsPutFile, " + where);
+        expect(module_.exports().get_file(&name[0], &local[0], flags, nullptr) != FS_FILE_OK, "FsGetFile, " + where);
+        expect(module_.exports().put_file(&name[0], &name[0], flags) != FS_FILE_OK, "FsPutFile, " + where);
       }
     }
   }

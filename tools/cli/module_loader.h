@@ -32,6 +32,8 @@ class PluginModule {
   bool Load(const std::string& path, std::string* error);
 
   const PluginExports& exports() const { return exports_; }
+  // The system's handle of the loaded module, for lookups beyond the nine.
+  void* handle() const { return handle_; }
 
  private:
   void Unload();
