@@ -171,8 +171,8 @@ TEST_F(CliRun, UploadsAndRemovesAMovedSourceOnlyAfterSuccess) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Calls().back(), "FsPutFile New.RB /Other.rb 1");
 
-  // The plugin lowers the case of the local name in its buffer; the source
-  // removed is still the one the user named.
+  // The stand-in plugin writes into its buffer (it lowers the local name's
+  // case); the source removed is still the one the user named.
   run = Cli({"put", "--move", "New.RB"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Calls().back(), "FsPutFile New.RB /New.RB 4");

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 // A plugin that never ends its listing must not hang the host.
 constexpr std::size_t kMaxEntries = 100000;
 
-// The plugin takes writable strings and may change them (an upload lowers
-// the case of the local name in place), so each call gets its own copy.
+// The interface hands the plugin writable strings, and a plugin may write
+// into them, so each call gets its own copy.
 std::vector<char> Writable(const std::string& text) {
   std::vector<char> buffer(text.begin(), text.end());
   buffer.push_back('\0');
