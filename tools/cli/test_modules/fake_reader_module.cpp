@@ -170,8 +170,8 @@ int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void
 int WFX_CALL FsPutFile(char* local_name, char* remote_name, int copy_flags) {
   Log(std::string("FsPutFile ") + local_name + " " + remote_name + " " + std::to_string(copy_flags));
   const std::string source = local_name;
-  // Like the plugin, it lowers the case of the host's buffer in place; the
-  // host must not take its names back from that buffer.
+  // It writes into the host's buffer (lowering its case), as a plugin may;
+  // the host must not take its names back from that buffer.
   for (char* c = local_name; *c != '\0'; ++c) {
     if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
   }
