@@ -163,7 +163,9 @@ def rows(runs):
                    follow_growth))
     out.append(row("LinkTitles growth over the memory baseline's", "-", info, link_over_memory))
 
-    for label, base in (("download", "BM_Download"), ("upload", "BM_Upload")):
+    for label, base in (("download", "BM_Download"),
+                        ("download, baseline also replacing", "BM_DownloadReplacing"),
+                        ("upload", "BM_Upload")):
         out.append(transfer_row(runs, label, "%s/%d/manual_time" % (base, 1 << 20), "1 MiB"))
         out.append(transfer_row(runs, label, "%s/%d/manual_time" % (base, 16 << 20), "16 MiB"))
 

@@ -1,6 +1,7 @@
 #include "bench/transfer_baseline.h"
 
 #include <cstring>
+#include <string>
 
 #include "devlink/device.h"
 #include "devlink/exchange.h"
@@ -42,6 +43,13 @@ long long BaselineDownload(OsHandle device, const char* name, const char* local_
     code = IOCTL_DEV_QUERY_NEXT;
   }
   os.close_handle(file);
+  return total;
+}
+
+long long BaselineDownloadReplacing(OsHandle device, const char* name, const char* local_path) {
+  const std::string part = std::string(local_path) + ".part";
+  const long long total = BaselineDownload(device, name, part.c_str());
+  if (total < 0 || Os().replace_file(part.c_str(), local_path) == 0) return -1;
   return total;
 }
 

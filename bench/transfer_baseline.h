@@ -13,6 +13,10 @@ namespace pagora {
 // Gives the bytes written, or -1.
 long long BaselineDownload(OsHandle device, const char* name, const char* local_path);
 
+// The same, written the way the plugin writes a download: into a file beside
+// the target that then replaces it, so nothing half-written is ever left.
+long long BaselineDownloadReplacing(OsHandle device, const char* name, const char* local_path);
+
 // Reads `local_path` whole behind `target` and its NUL, probes `device`,
 // then sends the start call with everything and the continuation blocks
 // from the data's 4096th byte on. Gives the data bytes sent, or -1.

@@ -87,6 +87,35 @@ BENCHMARK(BM_Download)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+// The plugin against a baseline that also writes beside the target and
+// replaces it: what is left is the plugin's own cost.
+void BM_DownloadReplacing(benchmark::State& state) {
+  const auto size = static_cast<std::uint64_t>(state.range(0));
+  BenchDriver driver;
+  driver.ServeGenerated(kBookName, size);
+  TempDir dir;
+  const std::string target = dir.File("download.rb");
+  StatePtr reader = MakeState();
+  if (DevOpen(*reader) != 0) {
+    state.SkipWithError("the reader did not open");
+    return;
+  }
+  const auto expected = static_cast<std::int32_t>(size);
+  Compare(
+      state,
+      [&] { return DevDownload(*reader, kBookName, target.c_str(), expected, nullptr) == 0; },
+      [&] {
+        return BaselineDownloadReplacing(BenchDriver::DeviceHandle(), kBookName,
+                                         target.c_str()) == static_cast<long long>(size);
+      });
+  if (!HoldsPattern(target, size)) state.SkipWithError("the downloaded file is wrong");
+}
+BENCHMARK(BM_DownloadReplacing)
+    ->Arg(1 << 20)
+    ->Arg(16 << 20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_Upload(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
   BenchDriver driver;
