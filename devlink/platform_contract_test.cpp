@@ -1,20 +1,27 @@
 // One contract for every implementation of the platform table: the fake
 // driver of the tests, and the build's own table (the socket substitute
 // here, the real Windows calls in the Windows builds). Whatever the plugin
-// relies on must hold for each of them alike.
+// relies on must hold for each of them alike. Beside the contract, the
+// socket substitute's own bound on a reader that has gone silent.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 
 #include "devlink/device.h"
 #include "devlink/exchange.h"
 #include "devlink/platform.h"
+#if !defined(_WIN32)
+#include "devlink/platform_posix.h"
+#endif
 #include "testing/fake_driver.h"
 #include "testing/test_support.h"
 
 #if !defined(_WIN32)
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -24,17 +31,33 @@ namespace pagora {
 namespace {
 
 #if !defined(_WIN32)
+int ListenAt(const std::string& path) {
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  listen(listener, 1);
+  return listener;
+}
+
+bool ReadBytes(int fd, void* p, std::size_t n) {
+  auto* c = static_cast<char*>(p);
+  while (n > 0) {
+    ssize_t r = recv(fd, c, n, 0);
+    if (r <= 0) return false;
+    c += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
 // A reader on a socket that answers the probe, one query and a failing code,
 // enough to hold the substitute to the contract.
 class SocketReader {
  public:
   explicit SocketReader(const std::string& dir) : path_(dir + "/reader0") {
-    listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path_.c_str());
-    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    listen(listener_, 1);
+    listener_ = ListenAt(path_);
     thread_ = std::thread([this] { Serve(); });
   }
   ~SocketReader() {
@@ -47,16 +70,6 @@ class SocketReader {
   const std::string& path() const { return path_; }
 
  private:
-  static bool Read(int fd, void* p, std::size_t n) {
-    auto* c = static_cast<char*>(p);
-    while (n > 0) {
-      ssize_t r = recv(fd, c, n, 0);
-      if (r <= 0) return false;
-      c += r;
-      n -= static_cast<std::size_t>(r);
-    }
-    return true;
-  }
   static void Answer(int fd, std::uint32_t ok, std::uint32_t error, const std::string& out) {
     std::uint32_t h[3] = {ok, error, static_cast<std::uint32_t>(out.size())};
     send(fd, h, sizeof h, MSG_NOSIGNAL);
@@ -66,9 +79,9 @@ class SocketReader {
     int fd = accept(listener_, nullptr, nullptr);
     if (fd < 0) return;
     std::uint32_t h[3];
-    while (Read(fd, h, sizeof h)) {
+    while (ReadBytes(fd, h, sizeof h)) {
       std::string in(h[1], '\0');
-      if (h[1] > 0 && !Read(fd, &in[0], h[1])) break;
+      if (h[1] > 0 && !ReadBytes(fd, &in[0], h[1])) break;
       const std::uint32_t room = h[2];
       if (h[0] == IOCTL_DEV_PROBE) Answer(fd, 1, 0, "PAGORA");
       else if (h[0] == IOCTL_DEV_QUERY_START) Answer(fd, 1, 0, std::string("hello").substr(0, room));
@@ -241,6 +254,149 @@ TYPED_TEST(PlatformContract, ReaderAnswersControlCalls) {
   EXPECT_EQ(os.get_last_error(), kErrorGenFailure) << "a reply longer than its room is malformed";
   EXPECT_NE(os.close_handle(dev), 0);
 }
+
+#if !defined(_WIN32)
+// A reader on a socket that plays a script on one connection and then holds
+// it until the client lets go. A script that gives false closes the
+// connection at once instead, as the simulator does to a second host.
+class ScriptedPeer {
+ public:
+  ScriptedPeer(const std::string& path, std::function<bool(int fd)> script)
+      : listener_(ListenAt(path)) {
+    thread_ = std::thread([this, script] {
+      int fd = accept(listener_, nullptr, nullptr);
+      if (fd < 0) return;
+      if (script(fd)) {
+        // Past this the peer lets go itself, so a client that never gives
+        // up fails the test instead of hanging it.
+        pollfd hangup{fd, 0, 0};
+        gave_up_ = poll(&hangup, 1, 10000) == 0;
+      }
+      close(fd);
+    });
+  }
+  ~ScriptedPeer() {
+    if (thread_.joinable()) thread_.join();
+    close(listener_);
+  }
+  ScriptedPeer(const ScriptedPeer&) = delete;
+  ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+  // After the client has closed: whether the peer had to end the wait.
+  bool GaveUp() {
+    thread_.join();
+    return gave_up_;
+  }
+
+ private:
+  int listener_;
+  bool gave_up_ = false;
+  std::thread thread_;
+};
+
+std::string Frame(std::uint32_t ok, std::uint32_t error, const std::string& out) {
+  std::string frame;
+  for (std::uint32_t v : {ok, error, static_cast<std::uint32_t>(out.size())})
+    for (int i = 0; i < 4; ++i) frame.push_back(static_cast<char>(v >> (8 * i)));
+  return frame + out;
+}
+
+// Reads one request, `chunk` bytes of its input at a time with `gap` between.
+bool TakeRequest(int fd, std::size_t chunk = 1u << 30,
+                 std::chrono::milliseconds gap = std::chrono::milliseconds(0)) {
+  std::uint32_t h[3];
+  if (!ReadBytes(fd, h, sizeof h)) return false;
+  std::string in(chunk < h[1] ? chunk : h[1], '\0');
+  for (std::size_t left = h[1]; left > 0;) {
+    const std::size_t n = left < in.size() ? left : in.size();
+    if (!ReadBytes(fd, &in[0], n)) return false;
+    left -= n;
+    std::this_thread::sleep_for(gap);
+  }
+  return true;
+}
+
+void SendBytes(int fd, const std::string& bytes) {
+  send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+TEST(SocketSubstitute, ASilentReaderFailsAsLostAndASlowOneIsWaitedFor) {
+  SetReaderSilenceLimitForTests(200);
+  struct Restore {
+    ~Restore() { SetReaderSilenceLimitForTests(0); }
+  } restore;
+  using std::chrono::milliseconds;
+  const std::size_t kLarge = 2u << 20;  // more than the socket buffers hold
+  struct Case {
+    const char* label;
+    std::size_t input;
+    std::function<bool(int)> script;
+    bool ok;
+    std::string out;
+  } cases[] = {
+      {"accepts and closes at once, as a reader serving another host", 8,
+       [](int) { return false; }, false, ""},
+      {"takes the request and never answers", 8, [](int fd) { return TakeRequest(fd); }, false, ""},
+      {"stops inside the response header", 8,
+       [](int fd) {
+         SendBytes(fd, Frame(1, 0, "12345678").substr(0, 6));
+         return TakeRequest(fd);
+       },
+       false, ""},
+      {"stops inside the output", 8,
+       [](int fd) {
+         SendBytes(fd, Frame(1, 0, "12345678").substr(0, 15));
+         return TakeRequest(fd);
+       },
+       false, ""},
+      {"stops taking the request", kLarge, [](int) { return true; }, false, ""},
+      {"answers a byte every 25 ms", 8,
+       [](int fd) {
+         TakeRequest(fd);
+         for (char c : Frame(1, 0, "dribbled")) {
+           std::this_thread::sleep_for(milliseconds(25));
+           SendBytes(fd, std::string(1, c));
+         }
+         return true;
+       },
+       true, "dribbled"},
+      {"takes the request 128 KiB every 25 ms", kLarge,
+       [](int fd) {
+         TakeRequest(fd, 128u << 10, milliseconds(25));
+         SendBytes(fd, Frame(1, 0, "taken"));
+         return true;
+       },
+       true, "taken"},
+  };
+  const Platform& os = NativePlatform();
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("reader0");
+    ScriptedPeer peer(path, c.script);
+    OsHandle dev = os.create_file(path.c_str(), kGenericRead | kGenericWrite,
+                                  kFileShareRead | kFileShareWrite, kOpenExisting, 0);
+    ASSERT_NE(dev, InvalidOsHandle()) << c.label;
+    const std::string in(c.input, 'i');
+    char out[50];
+    std::uint32_t returned = 0;
+    os.set_last_error(0);
+    const int ok = os.device_io_control(dev, IOCTL_DEV_QUERY_START, in.data(),
+                                        static_cast<std::uint32_t>(in.size()), out, sizeof out,
+                                        &returned);
+    EXPECT_EQ(ok != 0, c.ok) << c.label;
+    EXPECT_EQ(std::string(out, returned), c.out) << c.label;
+    if (!c.ok) {
+      EXPECT_EQ(os.get_last_error(), kErrorDeviceNotConnected) << c.label;
+      // The connection is dropped: the next call fails the same way at once.
+      EXPECT_EQ(os.device_io_control(dev, IOCTL_DEV_PROBE, nullptr, 0, out, sizeof out, &returned),
+                0)
+          << c.label;
+      EXPECT_EQ(os.get_last_error(), kErrorDeviceNotConnected) << c.label;
+    }
+    os.close_handle(dev);
+    EXPECT_FALSE(peer.GaveUp()) << c.label << ": the call waited past the bound";
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace pagora

@@ -5,9 +5,11 @@
 // mapped to the Windows codes the plugin's error mapping reads.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +18,7 @@
 #include <cstring>
 
 #include "devlink/platform.h"
+#include "devlink/platform_posix.h"
 
 namespace pagora {
 
@@ -266,32 +269,45 @@ OsHandle Create(const char* path, std::uint32_t access, std::uint32_t, std::uint
   return h;
 }
 
-// Sends or receives exactly `length` bytes; false when the peer is gone.
-bool SendAll(int fd, const void* data, std::size_t length) {
-  const auto* p = static_cast<const char*>(data);
-  while (length > 0) {
-    ssize_t n = send(fd, p, length, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  return true;
+std::uint32_t g_silence_limit_ms = kReaderSilenceLimitMs;
+
+long long MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-enum class Receive { kOk, kLost, kShort };
+enum class Transfer { kOk, kLost, kShort, kSilent };
 
-Receive ReceiveAll(int fd, void* data, std::size_t length) {
-  auto* p = static_cast<char*>(data);
-  std::size_t got = 0;
-  while (got < length) {
-    ssize_t n = recv(fd, p + got, length - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Receive::kLost;
-    if (n == 0) return got == 0 ? Receive::kLost : Receive::kShort;
-    got += static_cast<std::size_t>(n);
+// Sends (`sending`) or receives exactly `length` bytes without ever blocking
+// in the call itself: between bytes it waits for the peer in poll, and gives
+// up once no byte has moved for the silence limit. kLost: the peer is gone;
+// kShort: it closed after part of the bytes; kSilent: it stopped moving them.
+Transfer Move(int fd, char* p, std::size_t length, bool sending) {
+  std::size_t done = 0;
+  long long last_progress = MonotonicMs();
+  while (done < length) {
+    const ssize_t n = sending ? send(fd, p + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT)
+                              : recv(fd, p + done, length - done, MSG_DONTWAIT);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      last_progress = MonotonicMs();
+      continue;
+    }
+    if (n == 0) return done == 0 ? Transfer::kLost : Transfer::kShort;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return Transfer::kLost;
+    const long long left = last_progress + g_silence_limit_ms - MonotonicMs();
+    if (left <= 0) return Transfer::kSilent;
+    pollfd wait{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0};
+    if (poll(&wait, 1, static_cast<int>(left)) < 0 && errno != EINTR) return Transfer::kLost;
   }
-  return Receive::kOk;
+  return Transfer::kOk;
+}
+
+bool SendAll(int fd, const void* data, std::size_t length) {
+  char* p = static_cast<char*>(const_cast<void*>(data));  // only read when sending
+  return Move(fd, p, length, true) == Transfer::kOk;
 }
 
 void PutWord(unsigned char* p, std::uint32_t v) {
@@ -323,21 +339,25 @@ int IoControl(OsHandle h, std::uint32_t code, const void* in, std::uint32_t in_l
       (in_len > 0 && !SendAll(device->fd, in, in_len))) {
     return Broken(device, kErrorDeviceNotConnected);
   }
+  // A reader gone silent counts as lost wherever the response stops; one
+  // that closes inside it has sent a malformed frame.
   unsigned char answer[12];
-  switch (ReceiveAll(device->fd, answer, sizeof answer)) {
-    case Receive::kOk: break;
-    case Receive::kLost: return Broken(device, kErrorDeviceNotConnected);
-    case Receive::kShort: return Broken(device, kErrorGenFailure);
+  switch (Move(device->fd, reinterpret_cast<char*>(answer), sizeof answer, false)) {
+    case Transfer::kOk: break;
+    case Transfer::kLost:
+    case Transfer::kSilent: return Broken(device, kErrorDeviceNotConnected);
+    case Transfer::kShort: return Broken(device, kErrorGenFailure);
   }
   const std::uint32_t result = GetWord(answer);
   const std::uint32_t error = GetWord(answer + 4);
   const std::uint32_t length = GetWord(answer + 8);
   if (result > 1 || length > out_len) return Broken(device, kErrorGenFailure);
   if (length > 0) {
-    switch (ReceiveAll(device->fd, out, length)) {
-      case Receive::kOk: break;
-      case Receive::kLost:
-      case Receive::kShort: return Broken(device, kErrorGenFailure);
+    switch (Move(device->fd, static_cast<char*>(out), length, false)) {
+      case Transfer::kOk: break;
+      case Transfer::kSilent: return Broken(device, kErrorDeviceNotConnected);
+      case Transfer::kLost:
+      case Transfer::kShort: return Broken(device, kErrorGenFailure);
     }
   }
   if (result == 0) return Fail(error != 0 ? error : kErrorGenFailure);
@@ -420,5 +440,9 @@ const Platform kPosix = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
 }  // namespace
 
 const Platform& NativePlatform() { return kPosix; }
+
+void SetReaderSilenceLimitForTests(std::uint32_t ms) {
+  g_silence_limit_ms = ms != 0 ? ms : kReaderSilenceLimitMs;
+}
 
 }  // namespace pagora
