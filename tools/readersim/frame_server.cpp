@@ -21,9 +21,6 @@ namespace {
 constexpr std::size_t kHeaderSize = 12;
 constexpr std::size_t kReadChunk = 65536;
 constexpr std::size_t kMaxControlLine = 1024;
-// USB 1.1 full speed as the reader's driver achieves it.
-constexpr double kUsbBytesPerSecond = 1.2e6;
-constexpr std::chrono::milliseconds kLinkSlack{20};
 
 std::uint32_t Le32(const char* p) {
   const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
@@ -48,7 +45,7 @@ void SendAll(int fd, const std::string& text) {
 }  // namespace
 
 FrameServer::FrameServer(Device* device, ServerConfig config)
-    : device_(device), config_(std::move(config)) {}
+    : device_(device), config_(std::move(config)), pacer_(config_.bytes_per_second) {}
 
 FrameServer::~FrameServer() { Shutdown(); }
 
@@ -102,20 +99,21 @@ void FrameServer::Run() {
     std::size_t control = control_fd_ >= 0 ? watch(control_fd_, POLLIN) : none;
     std::size_t first_control_client = fds.size();
     for (const ControlClient& c : controls_) watch(c.fd, POLLIN);
-    // While a client is served the next one waits in the listen queue.
-    std::size_t listener = listen_fd_ >= 0 && client_.fd < 0 ? watch(listen_fd_, POLLIN) : none;
+    // Watched while a client is served too, to turn the next one away; not
+    // while the client has hung up and its last bytes are still read, so the
+    // next one is served once it is gone.
+    const bool accepting = listen_fd_ >= 0 && (client_.fd < 0 || !ClientHungUp());
+    std::size_t listener = accepting ? watch(listen_fd_, POLLIN) : none;
     std::size_t client = none;
     int timeout = -1;
     if (client_.fd >= 0) {
-      short events = client_.out.empty() ? POLLIN : 0;
-      if (!client_.out.empty()) {
-        auto now = Clock::now();
-        if (now >= client_.send_at) {
-          events = POLLOUT;
-        } else {
-          auto wait = std::chrono::ceil<std::chrono::milliseconds>(client_.send_at - now);
-          timeout = static_cast<int>(wait.count());
-        }
+      short events = client_.out.empty() ? POLLIN : POLLOUT;
+      const Clock::time_point now = Clock::now();
+      if (pacer_.FreeAt() > now) {
+        // The link is still busy with the last chunk; only a hangup is seen.
+        events = 0;
+        timeout = static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(pacer_.FreeAt() - now).count());
       }
       client = watch(client_.fd, events);
     }
@@ -133,10 +131,10 @@ void FrameServer::Run() {
       } else if (fds[client].revents & (POLLIN | POLLHUP | POLLERR)) {
         ReadClient();
       }
-    } else if (client_.fd >= 0 && !client_.out.empty() && Clock::now() >= client_.send_at) {
-      WriteClient();
     }
-    if (listener != none && (fds[listener].revents & POLLIN)) AcceptClient();
+    // After the client's own events, so one that has just left is gone
+    // before the next is looked at.
+    if (listener != none && (fds[listener].revents & POLLIN)) AcceptClients();
     // Control clients may be removed while they are served: walk a copy of
     // the descriptors.
     std::vector<int> readable;
@@ -153,13 +151,29 @@ void FrameServer::Run() {
   Shutdown();
 }
 
-void FrameServer::AcceptClient() {
-  int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return;
-  client_ = Client{};
-  client_.fd = fd;
-  device_->Disconnect();
-  if (config_.log) std::fprintf(stderr, "pagora-readersim: client connected\n");
+// The reader serves one host at a time. A second one is accepted and closed
+// at once: left in the listen queue it would wait for as long as the first
+// stays, its first call never answered.
+void FrameServer::AcceptClients() {
+  while (client_.fd < 0 || !ClientHungUp()) {
+    int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    if (client_.fd >= 0) {
+      ::close(fd);
+      if (config_.log) std::fprintf(stderr, "pagora-readersim: second client refused\n");
+      continue;
+    }
+    client_ = Client{};
+    client_.fd = fd;
+    device_->Disconnect();
+    if (config_.log) std::fprintf(stderr, "pagora-readersim: client connected\n");
+  }
+}
+
+// A client that closed its end, while bytes it sent may still wait unread.
+bool FrameServer::ClientHungUp() const {
+  pollfd p{client_.fd, 0, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 void FrameServer::DropClient(const char* why) {
@@ -172,8 +186,9 @@ void FrameServer::DropClient(const char* why) {
 
 void FrameServer::ReadClient() {
   char buffer[kReadChunk];
-  ssize_t n = ::recv(client_.fd, buffer, sizeof buffer, 0);
+  ssize_t n = ::recv(client_.fd, buffer, pacer_.Chunk(sizeof buffer), 0);
   if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+  if (n > 0) pacer_.Moved(static_cast<std::size_t>(n), Clock::now());
   if (n <= 0) {
     bool mid_frame = client_.stage != Stage::kHeader || client_.in_pos < client_.in.size();
     DropClient(n == 0 ? (mid_frame ? "closed in the middle of a frame" : "closed") : "read error");
@@ -240,17 +255,6 @@ void FrameServer::Respond(const Answer& answer) {
   PutLe32(&c.out, answer.ok ? 0 : answer.error);
   PutLe32(&c.out, static_cast<std::uint32_t>(length));
   c.out.append(answer.out, 0, length);
-  Clock::time_point now = Clock::now();
-  c.send_at = now;
-  if (config_.usb_speed) {
-    // The link is busy until the bytes have passed at USB speed. Timing
-    // from when the link got free, not from now, keeps the time the wakeup
-    // comes late from adding up over a transfer of many calls.
-    double moved = static_cast<double>(c.length) + static_cast<double>(length);
-    Clock::time_point start = now - link_free_at_ < kLinkSlack ? link_free_at_ : now;
-    c.send_at = start + std::chrono::microseconds(static_cast<long long>(moved * 1e6 / kUsbBytesPerSecond));
-    link_free_at_ = c.send_at;
-  }
   if (config_.log) {
     std::fprintf(stderr, "pagora-readersim: 0x%06X %s in=%u room=%u -> %s", c.code, CodeName(c.code),
                  c.length, c.room, answer.ok ? "ok" : "FAIL");
@@ -265,7 +269,8 @@ void FrameServer::Respond(const Answer& answer) {
 void FrameServer::WriteClient() {
   Client& c = client_;
   while (c.out_pos < c.out.size()) {
-    ssize_t n = ::send(c.fd, c.out.data() + c.out_pos, c.out.size() - c.out_pos, MSG_NOSIGNAL);
+    ssize_t n = ::send(c.fd, c.out.data() + c.out_pos, pacer_.Chunk(c.out.size() - c.out_pos),
+                       MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     if (n <= 0) {
@@ -273,6 +278,11 @@ void FrameServer::WriteClient() {
       return;
     }
     c.out_pos += static_cast<std::size_t>(n);
+    if (pacer_.paced()) {
+      // The rest goes once the link has carried this chunk.
+      pacer_.Moved(static_cast<std::size_t>(n), Clock::now());
+      if (c.out_pos < c.out.size()) return;
+    }
   }
   c.out.clear();
   c.out_pos = 0;

@@ -1,5 +1,6 @@
 // Serves one simulated reader on its Unix-domain socket, one client at a
-// time, plus an optional control socket taking text commands:
+// time (a second one is accepted and closed at once, so it sees the reader
+// as gone instead of waiting), plus an optional control socket taking text commands:
 //   unplug         the reader's socket goes and the client is dropped
 //   replug         the socket comes back
 //   fail N [code]  the next N control calls fail (code 31 unless given)
@@ -13,14 +14,18 @@
 #include <vector>
 
 #include "device.h"
+#include "link_pacer.h"
 #include "protocol.h"
 
 namespace readersim {
 
+// USB 1.1 full speed as the reader's driver achieves it.
+constexpr double kUsbBytesPerSecond = 1.2e6;
+
 struct ServerConfig {
   std::string socket_path;
   std::string control_path;  // empty: no control channel
-  bool usb_speed = false;    // answer no faster than USB full speed
+  double bytes_per_second = 0;  // pace the link at this rate; 0: as fast as it goes
   bool log = false;          // every control call to stderr
   int wake_fd = -1;          // readable when the server must stop (signals)
   // Frames with more input are refused at once and their input swallowed.
@@ -56,7 +61,6 @@ class FrameServer {
     std::uint64_t discard_left = 0;
     std::string out;
     std::size_t out_pos = 0;
-    Clock::time_point send_at;
   };
 
   struct ControlClient {
@@ -65,7 +69,8 @@ class FrameServer {
     bool close_after_reply = false;
   };
 
-  void AcceptClient();
+  void AcceptClients();
+  bool ClientHungUp() const;
   void ReadClient();
   void WriteClient();
   void ProcessFrames();
@@ -85,7 +90,7 @@ class FrameServer {
   Client client_;
   std::vector<ControlClient> controls_;
   bool stop_ = false;
-  Clock::time_point link_free_at_;
+  LinkPacer pacer_;
 };
 
 }  // namespace readersim

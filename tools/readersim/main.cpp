@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   ServerConfig config;
   config.socket_path = options.socket_dir + "/" + options.name;
   config.control_path = options.control_path;
-  config.usb_speed = options.usb_speed;
+  config.bytes_per_second = options.usb_speed ? kUsbBytesPerSecond : 0;
   config.log = options.log;
   config.wake_fd = InstallStopSignals();
   FrameServer server(&device, config);

@@ -111,7 +111,7 @@ on standard output once it listens.
   --control PATH     control socket taking the lines "unplug", "replug",
                      "fail N [code]" and "quit"; must lie outside the socket
                      folder, where every socket counts as a reader
-  --usb-speed        answer no faster than USB full speed (about 1.2 MB/s)
+  --usb-speed        move bytes no faster than USB full speed (about 1.2 MB/s)
   --log              log every control call to standard error
   --fail-next N      the next N control calls fail with error 31
   --help             this text

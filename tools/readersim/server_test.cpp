@@ -1,5 +1,5 @@
-// The simulator over real sockets: frames in and out, bad frames, and the
-// control channel.
+// The simulator over real sockets: frames in and out, bad frames, a second
+// host turned away, the paced link, and the control channel.
 #include "frame_server.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +9,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "demo_image.h"
+#include "link_pacer.h"
 #include "protocol.h"
 #include "test_support.h"
 
@@ -94,28 +99,37 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-TEST(FrameServer, ServesFramesSurvivesBadOnesAndObeysTheControlChannel) {
-  testing_support::ScratchFolder scratch;
-  Device device(DemoReader());
-  ServerConfig config;
-  config.socket_path = scratch.path() + "/reader0";
-  config.control_path = scratch.path() + "/control";
-  config.max_input = 1000;  // small enough to send a refused frame whole
-  FrameServer server(&device, config);
-  std::string error;
-  ASSERT_TRUE(server.Start(&error)) << error;
-  std::thread runner([&server] { server.Run(); });
-  // Stops the server however the test ends.
-  struct Stopper {
-    std::thread& runner;
-    const std::string& control;
-    ~Stopper() {
-      if (runner.joinable()) {
-        Control(control, "quit");
-        runner.join();
-      }
+// The demo reader served on a scratch folder's socket, with a control
+// channel; stopped however the test ends.
+struct ServedReader {
+  explicit ServedReader(ServerConfig settings) : config(std::move(settings)) {
+    config.socket_path = scratch.path() + "/reader0";
+    config.control_path = scratch.path() + "/control";
+    server = std::make_unique<FrameServer>(&device, config);
+    started = server->Start(&error);
+    if (started) runner = std::thread([this] { server->Run(); });
+  }
+  ~ServedReader() {
+    if (runner.joinable()) {
+      Control(config.control_path, "quit");
+      runner.join();
     }
-  } stopper{runner, config.control_path};
+  }
+  testing_support::ScratchFolder scratch;
+  Device device{DemoReader()};
+  ServerConfig config;
+  std::unique_ptr<FrameServer> server;
+  std::string error;
+  bool started = false;
+  std::thread runner;
+};
+
+TEST(FrameServer, ServesFramesSurvivesBadOnesAndObeysTheControlChannel) {
+  ServerConfig settings;
+  settings.max_input = 1000;  // small enough to send a refused frame whole
+  ServedReader reader(settings);
+  ASSERT_TRUE(reader.started) << reader.error;
+  const ServerConfig& config = reader.config;
 
   int fd = Connect(config.socket_path);
   ASSERT_GE(fd, 0);
@@ -160,7 +174,8 @@ TEST(FrameServer, ServesFramesSurvivesBadOnesAndObeysTheControlChannel) {
   EXPECT_EQ(header, Header(0, kErrorInvalidParameter, 0));
   ::close(fd);
 
-  // Short frames and a client that leaves in the middle of one.
+  // Short frames and a client that leaves in the middle of one; each next
+  // client connects at once, before its bytes are read, and is served.
   for (std::string partial : {std::string("\x14\x20"), Header(kCodeUploadStart, 100, 0) + "\\bo"}) {
     int broken = Connect(config.socket_path);
     ASSERT_GE(broken, 0);
@@ -171,6 +186,19 @@ TEST(FrameServer, ServesFramesSurvivesBadOnesAndObeysTheControlChannel) {
   fd = Connect(config.socket_path);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(Call(fd, kCodeProbe, "", 50).result, 1u);
+
+  // A second host while this one is served is turned away at once: its
+  // connection ends unanswered (a hang would end in the receive time limit,
+  // EAGAIN, instead).
+  int second = Connect(config.socket_path);
+  ASSERT_GE(second, 0);
+  SendBytes(second, Header(kCodeProbe, 0, 50));
+  char byte;
+  const ssize_t got = ::recv(second, &byte, 1, 0);
+  const int why = got < 0 ? errno : 0;
+  EXPECT_TRUE(got == 0 || why == ECONNRESET) << "recv gave " << got << ", " << std::strerror(why);
+  ::close(second);
+  EXPECT_EQ(Call(fd, kCodeProbe, "", 50).result, 1u) << "the first host is still served";
 
   EXPECT_EQ(Control(config.control_path, "fail 1 1167"), "ok");
   Response failed = Call(fd, kCodeProbe, "", 50);
@@ -192,10 +220,80 @@ TEST(FrameServer, ServesFramesSurvivesBadOnesAndObeysTheControlChannel) {
   EXPECT_EQ(Call(fd, kCodeProbe, "", 50).result, 1u);
 
   EXPECT_EQ(Control(config.control_path, "quit"), "ok");
-  runner.join();
+  reader.runner.join();
   ::close(fd);
   EXPECT_FALSE(Exists(config.socket_path));
   EXPECT_FALSE(Exists(config.control_path));
+}
+
+TEST(FrameServer, PacesTheLinkChunkByChunkWhileItStreams) {
+  using std::chrono::microseconds;
+  LinkPacer unpaced(0);
+  EXPECT_EQ(unpaced.Chunk(65536), 65536u);
+  unpaced.Moved(65536, LinkPacer::Clock::now());
+  EXPECT_LE(unpaced.FreeAt(), LinkPacer::Clock::now()) << "an unpaced link is never busy";
+
+  // A byte a microsecond.
+  LinkPacer link(1e6);
+  EXPECT_EQ(link.Chunk(65536), LinkPacer::kChunk);
+  EXPECT_EQ(link.Chunk(12), 12u);
+  const LinkPacer::Clock::time_point t0 = LinkPacer::Clock::now();
+  struct Step {
+    const char* label;
+    microseconds moved_at;
+    std::size_t bytes;
+    microseconds free_at;
+  } steps[] = {
+      {"an idle link starts when the bytes move", microseconds(0), 4096, microseconds(4096)},
+      {"a wakeup 1 ms late counts from when the link got free", microseconds(5096), 4096,
+       microseconds(8192)},
+      {"after a pause over the slack the link starts anew", microseconds(100000), 1000,
+       microseconds(101000)},
+  };
+  for (const Step& step : steps) {
+    link.Moved(step.bytes, t0 + step.moved_at);
+    EXPECT_EQ(std::chrono::duration_cast<microseconds>(link.FreeAt() - t0), step.free_at)
+        << step.label;
+  }
+
+  // A 64 MiB upload at USB speed: a minute in all, yet bytes move every few
+  // milliseconds, never near the plugin's bound on a silent reader.
+  LinkPacer usb(kUsbBytesPerSecond);
+  LinkPacer::Clock::time_point now = t0;
+  LinkPacer::Clock::duration longest{};
+  for (std::size_t left = kMaxFrameInput; left > 0;) {
+    const std::size_t n = usb.Chunk(left);
+    usb.Moved(n, now);
+    longest = std::max(longest, usb.FreeAt() - now);
+    now = usb.FreeAt();
+    left -= n;
+  }
+  EXPECT_GT(now - t0, std::chrono::seconds(55));
+  EXPECT_LT(longest, std::chrono::milliseconds(5));
+
+  // Over the socket, a paced server still carries whole frames: a request
+  // and a reply longer than a chunk each come through intact.
+  ServerConfig settings;
+  settings.bytes_per_second = 50e6;
+  ServedReader reader(settings);
+  ASSERT_TRUE(reader.started) << reader.error;
+  int fd = Connect(reader.config.socket_path);
+  ASSERT_GE(fd, 0);
+  std::string data(10000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 26);
+  const std::string target = "\\book\\Paced.rb";
+  EXPECT_EQ(Call(fd, kCodeUploadStart, target + '\0' + data, 0).result, 1u);
+  for (std::size_t offset = kBlockSize; offset < data.size(); offset += kBlockSize)
+    EXPECT_EQ(Call(fd, kCodeUploadNext, data.substr(offset, kBlockSize), 0).result, 1u);
+  std::string back;
+  Response block = Call(fd, kCodeQueryStart, target + '\0', 4096);
+  back += block.out;
+  while (block.received && block.out.size() == kBlockSize) {
+    block = Call(fd, kCodeQueryNext, "", 4096);
+    back += block.out;
+  }
+  EXPECT_EQ(back, data);
+  ::close(fd);
 }
 
 }  // namespace
