@@ -173,7 +173,9 @@ int RefreshStatus(ReaderState& state) {
       StoreStatusValue(state, record, true);
     } else {
       // Nobody would own it: store what needs no reference, then free it.
-      StoreStatusValue(state, record, false);
+      // Stored that way "TITLECOUNT" would count, which only the title
+      // reply may set.
+      if (std::strcmp(record->key, "TITLECOUNT") != 0) StoreStatusValue(state, record, false);
       Os().release(record);
     }
   });

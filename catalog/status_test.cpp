@@ -161,10 +161,13 @@ TEST_F(StatusTest, TitleReplyStoresWithoutKeepingReferences) {
 }
 
 TEST_F(StatusTest, RecordTheListCannotTakeLeavesNoReferenceBehind) {
-  fake.SetReply("__STATUS", "VERSION=\"1.2\"\nFLASHFREE=\"10\"\n");
+  fake.SetReply("__STATUS", "VERSION=\"1.2\"\nFLASHFREE=\"10\"\nTITLECOUNT=\"7\"\n");
   // Allocations: record 1, node 1, record 2, node 2. Fail the first node.
   fake.FailAllocation(fake.allocations() + 2);
+  fake.FailAllocation(fake.allocations() + 6);  // and the title count's node
+  state->title_count = 3;
   ASSERT_EQ(RefreshStatus(*state), 0);
+  EXPECT_EQ(state->title_count, 3) << "the status reply never sets the title count";
   EXPECT_EQ(state->version, nullptr);
   EXPECT_EQ(state->free_memory, 10);
   ASSERT_EQ(Records().size(), 1u);

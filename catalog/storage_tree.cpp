@@ -26,11 +26,13 @@ char* FirstWord(char* column) {
 }
 
 // Adds the entry one listing line describes below `*current`; a directory
-// becomes the new current directory. 0, or -1 without memory.
+// becomes the new current directory. 0, or -1 without memory for the entry.
+// `*current` is none while the '+' lines below a left-out directory pass.
 int AddEntry(ReaderState& state, int storage, DirectoryEntry** current, char* work) {
   int offset = 0;
   if (work[0] == '+') {
     offset = 3;
+    if (*current == nullptr) return 0;  // below a directory that was left out
   } else {
     *current = &state.roots[storage];
   }
@@ -51,10 +53,9 @@ int AddEntry(ReaderState& state, int storage, DirectoryEntry** current, char* wo
     if (memory == nullptr) return -1;
     DirectoryEntry* dir = ConstructDirectoryEntry(memory, &state, *current, columns[kName],
                                                   columns[kLongName], attributes, storage);
-    if (dir == nullptr) {
-      Os().release(memory);
-      return -1;
-    }
+    // A directory its parent could not list is left out, and its entries
+    // with it; the listing goes on with the next line.
+    if (dir == nullptr) Os().release(memory);
     *current = dir;
     return 0;
   }
@@ -63,8 +64,7 @@ int AddEntry(ReaderState& state, int storage, DirectoryEntry** current, char* wo
   if (memory == nullptr) return -1;
   if (ConstructFileEntry(memory, &state, *current, columns[kName], columns[kExtension],
                          columns[kLongName], size, attributes) == nullptr) {
-    Os().release(memory);
-    return -1;
+    Os().release(memory);  // its directory could not list it: left out
   }
   return 0;
 }

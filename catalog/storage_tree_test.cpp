@@ -152,6 +152,19 @@ TEST_F(StorageTreeTest, FailuresLeaveTheTreeAsStated) {
   ASSERT_EQ(Children(state->roots[1]).size(), 1u);
   Reset(*state);
   EXPECT_EQ(fake.live_allocations(), 0u);
+
+  // No memory for the node that lists a directory in the root: it is left
+  // out with its own entries, and the refresh goes on with the next line.
+  fake.SetReply("__DIR", kDirHeader + DirLine(false, "D", "", "-D---", "0", "d") + "\n" +
+                             DirLine(true, "IN", "RB", "-----", "1", "in.rb") + "\n" +
+                             DirLine(false, "B", "RB", "-----", "1", "b.rb"));
+  fake.FailAllocation(fake.allocations() + 3);  // discovery's buffer, entry D, its node
+  EXPECT_EQ(RefreshStorageTree(*state, 1), 0);
+  auto top = Children(state->roots[1]);
+  ASSERT_EQ(top.size(), 1u);
+  EXPECT_STREQ(top[0]->long_name, "b.rb");
+  Reset(*state);
+  EXPECT_EQ(fake.live_allocations(), 0u) << "the entry nobody lists is freed";
 }
 
 TEST_F(StorageTreeTest, CardTreeHangsUnderRootTwo) {

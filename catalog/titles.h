@@ -19,6 +19,8 @@ struct TitleRecord {
   char isbn[64];
   char url[128];
   char username[64];
+  std::int32_t name_mark;  // set by the listing: 0, or n >= 2 when this is the
+                           // n-th title to show an otherwise equal name
 };
 
 // Fills `record` from a title line (NUL-terminated, no "\n"; written into).

@@ -8,7 +8,12 @@
 namespace pagora {
 namespace {
 
-constexpr char kPartSuffix[] = ".pagora-part";
+// The download's temporary file: a short name in the target's folder, so
+// any target name the file system allows leaves room for it, created
+// exclusively, so no file of the user is ever opened.
+constexpr char kPartPattern[] = "~pgr0000.tmp";
+constexpr int kPartDigits = 4;     // the zeros of the pattern, from index 4
+constexpr int kPartAttempts = 64;  // names tried before the folder counts as full
 
 // A block length as the driver reported it, but never past the room given:
 // the count is untrusted, the buffer is ours.
@@ -28,6 +33,42 @@ void DiscardPart(OsHandle file, const char* part_path) {
   os.close_handle(file);
   os.delete_file(part_path);
   os.set_last_error(error);
+}
+
+// Creates the temporary file beside `target`: its path into `*part_path`
+// (allocated, the caller frees it) and the open handle, or
+// InvalidOsHandle() with the failing call's error.
+OsHandle CreatePartFile(const char* target, char** part_path) {
+  const Platform& os = Os();
+  std::size_t folder = std::strlen(target);
+  while (folder > 0 && !IsLocalSeparator(target[folder - 1])) --folder;
+  auto* path = static_cast<char*>(os.allocate(folder + sizeof kPartPattern));
+  if (path == nullptr) {
+    os.set_last_error(kErrorNotEnoughMemory);
+    return InvalidOsHandle();
+  }
+  std::memcpy(path, target, folder);
+  std::memcpy(path + folder, kPartPattern, sizeof kPartPattern);
+  // Successive downloads start from successive names; an existing file only
+  // moves the attempt on to the next one.
+  static std::uint32_t next_name = 0;
+  for (int attempt = 0; attempt < kPartAttempts; ++attempt) {
+    std::uint32_t n = next_name++;
+    for (int d = kPartDigits - 1; d >= 0; --d, n >>= 4) {
+      path[folder + 4 + static_cast<std::size_t>(d)] = "0123456789abcdef"[n & 0xF];
+    }
+    OsHandle file = os.create_file(path, kGenericWrite, kFileShareRead, kCreateNew,
+                                   kFileAttributeNormal);
+    if (file != InvalidOsHandle()) {
+      *part_path = path;
+      return file;
+    }
+    if (os.get_last_error() != kErrorFileExists) break;
+  }
+  const std::uint32_t error = os.get_last_error();
+  os.release(path);
+  os.set_last_error(error);
+  return InvalidOsHandle();
 }
 
 }  // namespace
@@ -84,25 +125,14 @@ int DevDownload(ReaderState& state, const char* name, const char* local_path,
   DevOpen(state);
   if (state.device == InvalidOsHandle()) return -1;
 
-  const std::size_t path_length = std::strlen(local_path);
-  auto* part_path = static_cast<char*>(os.allocate(path_length + sizeof kPartSuffix));
-  if (part_path == nullptr) {
-    DevRelease(state, false);
-    os.set_last_error(kErrorNotEnoughMemory);
-    return -1;
-  }
-  std::memcpy(part_path, local_path, path_length);
-  std::memcpy(part_path + path_length, kPartSuffix, sizeof kPartSuffix);
-
-  int result = -1;
-  OsHandle file = os.create_file(part_path, kGenericWrite, kFileShareRead, kCreateAlways,
-                                 kFileAttributeNormal);
+  char* part_path = nullptr;
+  OsHandle file = CreatePartFile(local_path, &part_path);
   if (file == InvalidOsHandle()) {
     DevRelease(state, false);
-    os.release(part_path);
     return -1;
   }
 
+  int result = -1;
   // The first 4096 bytes of the reply buffer carry each block to the file.
   char* block = state.reply;
   std::int64_t total = 0;
@@ -124,8 +154,10 @@ int DevDownload(ReaderState& state, const char* name, const char* local_path,
       break;
     }
     std::uint32_t written = 0;
-    if (os.write_file(file, block, static_cast<std::uint32_t>(length), &written) == 0 ||
-        written != static_cast<std::uint32_t>(length)) {
+    const int wrote = os.write_file(file, block, static_cast<std::uint32_t>(length), &written);
+    if (wrote == 0 || written != static_cast<std::uint32_t>(length)) {
+      // A short write succeeds as a call and leaves no error of its own.
+      if (wrote != 0) os.set_last_error(kErrorDiskFull);
       DiscardPart(file, part_path);
       DevRelease(state, false);
       break;

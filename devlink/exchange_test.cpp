@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -105,26 +106,47 @@ TEST_F(ExchangeTest, QueryFailuresAndUntrustedCounts) {
 }
 
 TEST_F(ExchangeTest, DownloadWritesTheReplyAndReportsPercentages) {
+  // The longest name a POSIX folder takes; Windows' is as long.
+  const std::string longest_name = std::string(250, 'n') + ".rb.x";
   struct Case {
     const char* label;
     std::size_t size;
     std::int32_t expected;
     std::vector<std::int32_t> progress;
+    std::string target = "book.rb";
+    std::vector<std::string> beside = {};  // the user's files next to the target
   } cases[] = {
       {"three blocks", 10000, 10000, {40, 81, 100}},
       {"empty last block", 8192, 8192, {50, 100, 100}},
       {"no expected size", 5000, 0, {0, 0}},
       {"longer than expected", 8000, 4000, {102, 200}},
       {"expected size of one", 5000, 1, {409600, 500000}},
+      {"target name at the folder's limit", 10, 10, {100}, longest_name},
+      {"files named like temporaries beside the target", 10, 10, {100}, "book.rb",
+       {"book.rb.pagora-part", "~pgr0000.tmp", "~pgr0001.tmp", "~pgr0002.tmp"}},
   };
   for (const Case& c : cases) {
     g_progress.clear();
-    const std::string local = dir.File("book.rb");
+    TempDir folder;
+    for (const std::string& name : c.beside) WriteFile(folder.File(name), "the user's " + name);
+    const std::string local = folder.File(c.target);
     fake.SetReply("\\book\\x.rb", Pattern(c.size));
     ASSERT_EQ(DevDownload(*state, "\\book\\x.rb", local.c_str(), c.expected, Record), 0) << c.label;
     EXPECT_EQ(ReadFile(local), Pattern(c.size)) << c.label;
     EXPECT_EQ(g_progress, c.progress) << c.label;
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"book.rb"}) << c.label << ": no temporary left";
+    std::vector<std::string> names = c.beside;
+    names.push_back(c.target);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(folder.Names(), names) << c.label << ": no temporary left";
+    for (const std::string& name : c.beside) {
+      EXPECT_EQ(ReadFile(folder.File(name)), "the user's " + name) << c.label;
+    }
+  }
+  // The temporary file is made exclusively, never over an existing file.
+  for (const FakeCall& call : fake.calls()) {
+    if (call.op == "create_file" && call.input != fake.device_path) {
+      EXPECT_EQ(call.code, kCreateNew) << call.input;
+    }
   }
   EXPECT_EQ(fake.live_allocations(), 0u);
 }
@@ -138,7 +160,7 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     bool reader_touched;
   } cases[] = {
       {"open fails", [](const FakeCall& c) { return c.code == IOCTL_DEV_PROBE; }, "x", true, false},
-      {"file cannot be made", [](const FakeCall& c) { return c.op == "create_file" && c.code == 2; },
+      {"file cannot be made", [](const FakeCall& c) { return c.op == "create_file" && c.code == kCreateNew; },
        "x", false, false},
       {"start call fails", [](const FakeCall& c) { return c.code == IOCTL_DEV_QUERY_START; },
        Pattern(9000), true, true},
@@ -149,6 +171,7 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
        Pattern(9000), true, true},
       {"replace fails", [](const FakeCall& c) { return c.op == "replace_file"; }, Pattern(100),
        false, true},
+      {"disk full", nullptr, Pattern(9000), false, true},
   };
   for (const Case& c : cases) {
     FakeDriver local;
@@ -156,7 +179,11 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     ASSERT_EQ(DevOpen(*s), 0);
     s->free_memory = 99;
     local.SetReply("\\book\\x.rb", c.reply);
-    local.FailWhen(c.fail, 5);
+    if (c.fail) {
+      local.FailWhen(c.fail, 5);
+    } else {
+      local.short_writes = true;
+    }
     const std::string target = dir.File("kept.rb");
     WriteFile(target, "the user's own file");
     EXPECT_EQ(DevDownload(*s, "\\book\\x.rb", target.c_str(), 100, Record), -1) << c.label;
@@ -167,7 +194,7 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     EXPECT_EQ(local.ControlCalls(IOCTL_DEV_QUERY_START).size(), c.reader_touched ? 1u : 0u)
         << c.label;
     if (c.reply != "") {
-      EXPECT_EQ(error, 5u) << c.label << ": the failure's error";
+      EXPECT_EQ(error, c.fail ? 5u : kErrorDiskFull) << c.label << ": the failure's error";
     }
     EXPECT_EQ(local.live_allocations(), 0u) << c.label;
     Reset(*s);

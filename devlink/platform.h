@@ -50,10 +50,20 @@ constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kGenericWrite = 0x40000000u;
 constexpr std::uint32_t kFileShareRead = 0x1;
 constexpr std::uint32_t kFileShareWrite = 0x2;
+constexpr std::uint32_t kCreateNew = 1;     // fails with ERROR_FILE_EXISTS if the file exists
 constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kMbOkIconError = 0x10;  // MB_OK | MB_ICONERROR
+
+// Local paths separate folders with '/', and on Windows with '\\' too.
+inline bool IsLocalSeparator(char c) {
+#if defined(_WIN32)
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
 
 // Windows error codes the plugin and the substitutes use.
 constexpr std::uint32_t kErrorFileNotFound = 2;
@@ -63,6 +73,7 @@ constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorGenFailure = 31;
 constexpr std::uint32_t kErrorFileExists = 80;
+constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kErrorFileTooLarge = 223;
 constexpr std::uint32_t kErrorNoMoreItems = 259;

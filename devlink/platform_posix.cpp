@@ -254,6 +254,7 @@ OsHandle Create(const char* path, std::uint32_t access, std::uint32_t, std::uint
   const bool write = (access & kGenericWrite) != 0;
   flags |= (read && write) ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
   if (disposition == kCreateAlways) flags |= O_CREAT | O_TRUNC;
+  if (disposition == kCreateNew) flags |= O_CREAT | O_EXCL;
   int fd = open(path, flags, 0666);
   if (fd < 0) {
     FailPath(path);

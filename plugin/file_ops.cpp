@@ -12,11 +12,12 @@
 #include "devlink/exchange.h"
 #include "plugin/host_context.h"
 #include "plugin/listing.h"
+#include "plugin/title_names.h"
 
 namespace pagora {
 namespace {
 
-constexpr std::size_t kMaxPath = 259;  // longest name the host passes, without NUL
+constexpr std::size_t kMaxPath = 259;  // longest upload path on the reader, without NUL
 constexpr char kInternalFolder[] = "\\book";
 constexpr char kCardFolder[] = "\\SM\\book";
 
@@ -47,27 +48,6 @@ int MeasureFile(const char* path, std::uint32_t* length) {
 
 }  // namespace
 
-StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name) {
-  if (remote_name == nullptr || strnlen(remote_name, kMaxPath + 1) > kMaxPath) return nullptr;
-  const char* bracket = std::strchr(remote_name, '[');
-  if (bracket == nullptr || bracket - remote_name < 2) return nullptr;
-  // The separator in front and the blank before '[' are dropped unread.
-  char title_part[kMaxPath + 1];
-  const std::size_t length = static_cast<std::size_t>(bracket - remote_name) - 2;
-  std::memcpy(title_part, remote_name + 1, length);
-  title_part[length] = '\0';
-
-  ListingCursor& cursor = Cursor();
-  cursor.generation = state.title_generation;
-  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
-    cursor.node = node;
-    cursor.title = static_cast<TitleRecord*>(node->item);
-    if (std::strcmp(cursor.title->title, title_part) == 0) return cursor.title->link;
-  }
-  cursor.node = nullptr;
-  return nullptr;
-}
-
 int MapTransferError(std::uint32_t error) {
   switch (error) {
     case kErrorFileNotFound:
@@ -87,8 +67,9 @@ int GetFile(ReaderState& state, char* remote_name, char* local_name, int copy_fl
   if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
   if (AskProgress(0) != 0) return FS_FILE_USERABORT;
-  const int move_overwrite = FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE;
-  if ((copy_flags & move_overwrite) == move_overwrite) Os().delete_file(local_name);
+  // Nothing is deleted first, not even for a move with overwrite: the
+  // download replaces the local file only once it is complete, so a failed
+  // one leaves the user's file as it was.
 
   // A failing exchange resets the catalog and frees the title, so the
   // download works from copies of what it needs.
@@ -121,14 +102,14 @@ int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_fl
   const char* folder;
   if (length < static_cast<std::uint32_t>(state.free_memory)) {
     folder = kInternalFolder;
-  } else if (length < state.card_flash_size) {
+  } else if (state.card_present && length < static_cast<std::uint32_t>(state.sm_free_memory)) {
     folder = kCardFolder;
   } else {
     char text[128];
     std::snprintf(text, sizeof text,
                   "Insufficiently memory!\nPagora memory free: %d\nSmartMedia free: %d",
                   static_cast<int>(state.free_memory),
-                  static_cast<int>(static_cast<std::int32_t>(state.card_flash_size)));
+                  static_cast<int>(state.card_present ? state.sm_free_memory : 0));
     os.message_box(text, "Error!", kMbOkIconError);
     // The book was not uploaded; a host told otherwise would delete the
     // source of a move.

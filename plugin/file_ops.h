@@ -10,12 +10,6 @@ namespace pagora {
 struct ReaderState;
 struct StorageEntry;
 
-// Finds the title named by the text between the leading separator and the
-// first '[' of `remote_name` (whole texts, case-sensitive) and gives its
-// linked book file, or none. Leaves the listing cursor on the last title
-// compared.
-StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name);
-
 // The host's result code for a transfer that failed with `error`.
 int MapTransferError(std::uint32_t error);
 

@@ -73,18 +73,59 @@ TEST_F(FileOpsTest, LookupReadsTheTitleUpToTheFirstBracket) {
   }
 }
 
-TEST_F(FileOpsTest, EqualTitlesLeadToTheFirstInListOrder) {
-  fake.SetReply("__TITLES",
-                "T1=title=\"Twin\" author=\"Old\" filename=\"\\book\\Atlas.rb\" size=\"5\"\n"
-                "T2=title=\"Twin\" author=\"New\" filename=\"\\book\\The Sea Road.rb\" size=\"9\"\n"
-                "T3=title=\"Odd [1]\" author=\"X\" filename=\"\\book\\Atlas.rb\" size=\"5\"\n");
-  ASSERT_EQ(List().size(), 3u);
-  fake.ClearCalls();
-  EXPECT_EQ(Get("Twin [Old].rb", dir.File("t.rb"), 0), FS_FILE_OK);
-  EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_QUERY_START)[0].input,
-            std::string("\\book\\The Sea Road.rb", 22));
-  EXPECT_EQ(Get("Odd [1] [X].rb", dir.File("o.rb"), 0), FS_FILE_NOTFOUND)
-      << "a title holding '[' is listed but cannot be found";
+TEST_F(FileOpsTest, EveryListedNameReachesItsOwnBook) {
+  const std::string t127(127, 't');
+  const std::string a127(127, 'a');
+  std::string dir_reply = kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n";
+  std::string titles;
+  const char* const files[] = {"a.rb", "b.rb", "c.rb", "d.rb", "e.rb", "f.rb"};
+  const std::string texts[] = {"title=\"Poems\" author=\"Old\"",
+                               "title=\"Poems\" author=\"New\"",
+                               "title=\"Odd [1]\" author=\"X\"",
+                               "title=\"" + t127 + "\" author=\"" + a127 + "\"",
+                               "title=\"Same\" author=\"Twin\"",
+                               "title=\"Same\" author=\"Twin\""};
+  for (int i = 0; i < 6; ++i) {
+    dir_reply += DirLine(true, "F", "RB", "-----", "1", files[i]) + "\n";
+    titles += "T=" + texts[i] + " filename=\"\\book\\" + files[i] + "\" size=\"1\"\n";
+  }
+  fake.SetReply("__DIR", dir_reply);
+  fake.SetReply("__SMDIR", "");
+  fake.SetReply("__TITLES", titles);
+  ASSERT_EQ(List().size(), 6u);
+  struct Case {
+    const char* label;
+    std::string name;
+    const char* file;  // the book reached, or nullptr for none
+  } cases[] = {
+      {"equal titles, the later author", "Poems [New].rb", "b.rb"},
+      {"equal titles, the earlier author", "Poems [Old].rb", "a.rb"},
+      {"ambiguous hand-typed name", "Poems [someone].rb", nullptr},
+      {"bracket inside the title", "Odd [1] [X].rb", "c.rb"},
+      {"hand-typed, cut at the title's own bracket", "Odd [anything", nullptr},
+      {"258-character listed name", t127 + " [" + a127.substr(2) + "].rb", "d.rb"},
+      {"equal names, the first listed", "Same [Twin].rb", "f.rb"},
+      {"equal names, the marked one", "Same [Twin] (2).rb", "e.rb"},
+      {"a mark on a name nobody shows", "Same [Twin] (3).rb", nullptr},
+  };
+  for (const Case& c : cases) {
+    ASSERT_LE(c.name.size() + 1, 259u) << c.label;
+    fake.ClearCalls();
+    for (const char* file : files) fake.SetReply(std::string("\\book\\") + file, file);
+    const std::string local = dir.File("out.rb");
+    EXPECT_EQ(Get(c.name, local, FS_COPYFLAGS_OVERWRITE),
+              c.file != nullptr ? FS_FILE_OK : FS_FILE_NOTFOUND) << c.label;
+    EXPECT_EQ(Delete(Remote(c.name)), c.file != nullptr ? kTrue : kFalse) << c.label;
+    if (c.file == nullptr) {
+      EXPECT_TRUE(UploadTargets().empty()) << c.label << ": nothing erased";
+      continue;
+    }
+    EXPECT_EQ(ReadFile(local), c.file) << c.label;
+    ASSERT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_START).size(), 1u) << c.label;
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_START)[0].input,
+              std::string("__WHATYOUWANT", 14) + "CMD!\nDELTITLE book\\" + c.file +
+                  "\n#/* Erase title */\n") << c.label;
+  }
 }
 
 TEST_F(FileOpsTest, DownloadReportsAroundTheTransfer) {
@@ -108,25 +149,33 @@ TEST_F(FileOpsTest, DownloadFlags) {
     const char* label;
     int flags;
     int result;
-    bool deletes_first;
   } cases[] = {
-      {"none", 0, FS_FILE_OK, false},
-      {"overwrite", FS_COPYFLAGS_OVERWRITE, FS_FILE_OK, false},
-      {"move", FS_COPYFLAGS_MOVE, FS_FILE_OK, false},
-      {"move and overwrite", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE, FS_FILE_OK, true},
-      {"resume", FS_COPYFLAGS_RESUME, FS_FILE_NOTSUPPORTED, false},
-      {"all", 7, FS_FILE_NOTSUPPORTED, false},
+      {"none", 0, FS_FILE_OK},
+      {"overwrite", FS_COPYFLAGS_OVERWRITE, FS_FILE_OK},
+      {"move", FS_COPYFLAGS_MOVE, FS_FILE_OK},
+      {"move and overwrite", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE, FS_FILE_OK},
+      {"move and overwrite, the download fails", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE,
+       FS_FILE_READERROR},
+      {"resume", FS_COPYFLAGS_RESUME, FS_FILE_NOTSUPPORTED},
+      {"all", 7, FS_FILE_NOTSUPPORTED},
   };
   for (const Case& c : cases) {
     const std::string local = dir.File("atlas.rb");
     WriteFile(local, "older");
+    List();
     fake.ClearCalls();
+    if (c.result == FS_FILE_READERROR) {
+      fake.FailWhen([](const FakeCall& call) { return call.code == IOCTL_DEV_QUERY_NEXT; }, 1167);
+      fake.SetReply("\\book\\Atlas.rb", Pattern(5000));
+    }
     EXPECT_EQ(Get("Atlas [].rb", local, c.flags), c.result) << c.label;
-    EXPECT_EQ(fake.CountOf("delete_file"), c.deletes_first ? 1u : 0u) << c.label;
-    if (c.deletes_first) {
-      EXPECT_EQ(fake.calls()[0].op, "delete_file") << "before the transfer";
+    for (const FakeCall& call : fake.calls()) {
+      EXPECT_FALSE(call.op == "delete_file" && call.input == local) << c.label << ": never deleted";
     }
     EXPECT_EQ(ReadFile(local), c.result == FS_FILE_OK ? "atlas" : "older") << c.label;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"atlas.rb"}) << c.label;
+    fake.ClearFailures();
+    fake.SetReply("\\book\\Atlas.rb", "atlas");
   }
   EXPECT_EQ(Get("Atlas [].rb", dir.File("x.rb"), FS_COPYFLAGS_MOVE), FS_FILE_OK);
   EXPECT_EQ(List().size(), 3u) << "a moved title stays on the reader";
@@ -178,24 +227,28 @@ TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
   EXPECT_EQ(MapTransferError(0), FS_FILE_READERROR);
 }
 
-TEST_F(FileOpsTest, UploadChoosesTheStorageByFreeMemoryAndCardSize) {
+TEST_F(FileOpsTest, UploadChoosesTheStorageByEachOnesFreeMemory) {
   const std::string book = dir.File("Book.RB");
   WriteFile(book, Pattern(1000));
+  const std::string card = "SM_PRESENT=\"Yes\"\nSM_FLASHFREE=";
   struct Case {
     const char* label;
     std::string status;
     const char* folder;  // nullptr: out of space
     const char* message;
   } cases[] = {
-      {"fits internal", "FLASHFREE=\"1001\"\nOFLASHID01=\"C\" \"16\"", "\\book", nullptr},
-      {"equal goes to the card", "FLASHFREE=\"1000\"\nOFLASHID01=\"C\" \"16\"", "\\SM\\book",
+      {"fits internal", "FLASHFREE=\"1001\"\n" + card + "\"16\"", "\\book", nullptr},
+      {"equal goes to the card", "FLASHFREE=\"1000\"\n" + card + "\"1001\"", "\\SM\\book",
        nullptr},
       {"negative free memory compares unsigned", "FLASHFREE=\"-1\"", "\\book", nullptr},
-      {"saturated card size", "FLASHFREE=\"0\"\nOFLASHID01=\"C\" \"5000\"", "\\SM\\book", nullptr},
+      {"card's free memory equal", "FLASHFREE=\"0\"\n" + card + "\"1000\"", nullptr,
+       "Insufficiently memory!\nPagora memory free: 0\nSmartMedia free: 1000"},
+      {"full card, however large", "FLASHFREE=\"10\"\nOFLASHID01=\"C\" \"16\"\n" + card + "\"0\"",
+       nullptr, "Insufficiently memory!\nPagora memory free: 10\nSmartMedia free: 0"},
       {"no card", "FLASHFREE=\"999\"", nullptr,
        "Insufficiently memory!\nPagora memory free: 999\nSmartMedia free: 0"},
-      {"card free memory is not read", "FLASHFREE=\"10\"\nSM_FLASHFREE=\"9999999\"", nullptr,
-       "Insufficiently memory!\nPagora memory free: 10\nSmartMedia free: 0"},
+      {"card figures without a card", "FLASHFREE=\"10\"\nSM_PRESENT=\"No\"\nSM_FLASHFREE=\"9999\"",
+       nullptr, "Insufficiently memory!\nPagora memory free: 10\nSmartMedia free: 0"},
   };
   for (const Case& c : cases) {
     Reset(Reader());
@@ -265,7 +318,7 @@ TEST_F(FileOpsTest, UploadChecksInOrder) {
 TEST_F(FileOpsTest, CardPathLengthAndProgressNames) {
   const std::string book = dir.File("b.rb");
   WriteFile(book, Pattern(5000));
-  fake.SetReply("__STATUS", "FLASHFREE=\"0\"\nOFLASHID01=\"C\" \"1\"");
+  fake.SetReply("__STATUS", "FLASHFREE=\"0\"\nSM_PRESENT=\"Yes\"\nSM_FLASHFREE=\"1048576\"");
   EXPECT_EQ(Put(book, std::string(251, 'n'), 0), FS_FILE_NOTSUPPORTED);
   EXPECT_TRUE(UploadTargets().empty());
   Reports().clear();

@@ -16,6 +16,12 @@ constexpr char kHostSeparator = '\\';
 constexpr char kHostSeparator = '/';
 #endif
 
+// The write time the listing gives its entries. The Windows hosts show the
+// interface's no-time mark as no date; the hosts of the native build show it
+// as a date in the year 9999 and refuse to copy such a file, so there each
+// listing gives the time it was made (UTC).
+FILETIME EntryWriteTime();
+
 struct HostContext {
   int plugin_nr;
   ProgressProc progress;

@@ -8,6 +8,7 @@
 #include "catalog/titles.h"
 #include "devlink/device.h"
 #include "plugin/host_context.h"
+#include "plugin/title_names.h"
 
 namespace pagora {
 namespace {
@@ -16,15 +17,14 @@ const HANDLE kDisconnectedHandle = reinterpret_cast<HANDLE>(static_cast<std::int
 
 void WriteEntry(WIN32_FIND_DATAA* find_data, DWORD attributes, DWORD size, const char* name) {
   find_data->dwFileAttributes = attributes;
-  find_data->ftLastWriteTime.dwLowDateTime = kNoTimeLow;
-  find_data->ftLastWriteTime.dwHighDateTime = kNoTimeHigh;
+  find_data->ftLastWriteTime = Cursor().write_time;
   find_data->nFileSizeHigh = 0;
   find_data->nFileSizeLow = size;
   std::memcpy(find_data->cFileName, name, std::strlen(name) + 1);
 }
 
 void WriteTitleEntry(WIN32_FIND_DATAA* find_data, const TitleRecord& title) {
-  char name[sizeof find_data->cFileName];
+  char name[kMaxListedName + 1];
   ComposeTitleName(title, name);
   WriteEntry(find_data, kAttrNormal, static_cast<DWORD>(title.size), name);
 }
@@ -36,22 +36,6 @@ ListingCursor& Cursor() {
   return cursor;
 }
 
-void ComposeTitleName(const TitleRecord& title, char* out) {
-  constexpr std::size_t kMaxName = 259;
-  const std::size_t title_length = strnlen(title.title, sizeof title.title - 1);
-  std::size_t author_length = strnlen(title.author, sizeof title.author - 1);
-  const std::size_t fixed = title_length + 6;  // " [", "]", ".rb"
-  if (fixed + author_length > kMaxName) author_length = kMaxName - fixed;
-  char* p = out;
-  std::memcpy(p, title.title, title_length);
-  p += title_length;
-  std::memcpy(p, " [", 2);
-  p += 2;
-  std::memcpy(p, title.author, author_length);
-  p += author_length;
-  std::memcpy(p, "].rb", sizeof "].rb");
-}
-
 HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_data) {
   if (path == nullptr || path[0] != kHostSeparator || path[1] != '\0') {
     return InvalidHandleValue();
@@ -61,6 +45,8 @@ HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_da
   RefreshTitles(state);
   LinkTitles(state, kStorageInternal);
   LinkTitles(state, kStorageCard);
+  MarkEqualNames(state);
+  Cursor().write_time = EntryWriteTime();
   if (!DevIsConnected(state)) {
     WriteEntry(find_data, kAttrSystem, 0, kDisconnectedName);
     return kDisconnectedHandle;

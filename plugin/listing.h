@@ -17,15 +17,12 @@ struct ListingCursor {
   EntryNode* node;            // none once a walk ran past the last title
   TitleRecord* title;         // the record last listed or looked up
   std::uint32_t generation;   // the title list this position belongs to
+  FILETIME write_time;        // what the entries of the last listing show
 };
 
 ListingCursor& Cursor();
 
 constexpr char kDisconnectedName[] = "Pagora Disconnected";
-
-// Writes title + " [" + author + "]" + ".rb" into `out` (260 bytes). A name
-// that would not fit loses the end of the author, never the title.
-void ComposeTitleName(const TitleRecord& title, char* out);
 
 HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_data);
 BOOL FindNext(ReaderState& state, HANDLE handle, WIN32_FIND_DATAA* find_data);

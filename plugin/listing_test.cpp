@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,19 @@ namespace {
 
 using ListingTest = PluginTest;
 using Entries = std::vector<std::pair<std::string, DWORD>>;
+
+// Windows hosts get the interface's no-time mark; the native build's hosts
+// the time of the listing, which a listing just made is within a minute of.
+void ExpectListingTime(const FILETIME& time) {
+#if defined(_WIN32)
+  EXPECT_EQ(time.dwLowDateTime, 0xFFFFFFFEu);
+  EXPECT_EQ(time.dwHighDateTime, 0xFFFFFFFFu);
+#else
+  const std::uint64_t ticks = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  const std::int64_t unix_seconds = static_cast<std::int64_t>(ticks / 10000000) - 11644473600ll;
+  EXPECT_LE(std::llabs(unix_seconds - static_cast<std::int64_t>(std::time(nullptr))), 60);
+#endif
+}
 
 const Entries kExampleEntries = {{"Tide Tables [Bo Lind].rb", 20480},
                                  {"Atlas [].rb", 300},
@@ -40,8 +55,7 @@ TEST_F(ListingTest, FindDataCarriesExactlyTheEntryFields) {
   ASSERT_NE(h, InvalidHandleValue());
   ASSERT_NE(h, reinterpret_cast<HANDLE>(1));
   EXPECT_EQ(fd.dwFileAttributes, 0x80u);
-  EXPECT_EQ(fd.ftLastWriteTime.dwLowDateTime, 0xFFFFFFFEu);
-  EXPECT_EQ(fd.ftLastWriteTime.dwHighDateTime, 0xFFFFFFFFu);
+  ExpectListingTime(fd.ftLastWriteTime);
   EXPECT_EQ(fd.nFileSizeHigh, 0u);
   EXPECT_EQ(fd.nFileSizeLow, 20480u);
   EXPECT_EQ(fd.ftCreationTime.dwLowDateTime, 0xABABABABu) << "untouched";
@@ -70,8 +84,7 @@ TEST_F(ListingTest, DisconnectedAndEmptyFolders) {
   EXPECT_EQ(fd.dwFileAttributes, 0x4u);
   EXPECT_EQ(fd.nFileSizeLow, 0u);
   EXPECT_EQ(fd.nFileSizeHigh, 0u);
-  EXPECT_EQ(fd.ftLastWriteTime.dwLowDateTime, 0xFFFFFFFEu);
-  EXPECT_EQ(fd.ftLastWriteTime.dwHighDateTime, 0xFFFFFFFFu);
+  ExpectListingTime(fd.ftLastWriteTime);
   std::memset(&fd, 0xCD, sizeof fd);
   EXPECT_FALSE(FsFindNext(h, &fd));
   EXPECT_EQ(fd.dwFileAttributes, 0xCDCDCDCDu) << "not written";
@@ -130,22 +143,49 @@ TEST_F(ListingTest, OneFailingExchangeAtEachStep) {
   }
 }
 
-TEST_F(ListingTest, NamesAreComposedWithoutTrimming) {
+TEST_F(ListingTest, EveryTitleGetsItsOwnNameThatFitsTheHostsPath) {
   const std::string t127(127, 't');
   const std::string a127(127, 'a');
   fake.SetReply("__TITLES",
+                "T0=title=\"Same\" author=\"Twin [X\" x=\"\"\n"
                 "T1=title=\"\" author=\"Nobody\" x=\"\"\n"
                 "T2=title=\"" + t127 + "\" author=\"" + a127 + "\" x=\"\"\n"
                 "T3=title=\"Same\" author=\"Twin\" x=\"\"\n"
-                "T4=title=\"Same\" author=\"Twin\" size=\"-1\"\n");
-  Entries entries = List();
-  ASSERT_EQ(entries.size(), 4u);
-  EXPECT_EQ(entries[0], (std::pair<std::string, DWORD>{"Same [Twin].rb", 0xFFFFFFFFu}))
-      << "the size's 32 bits as they are";
-  EXPECT_EQ(entries[1], (std::pair<std::string, DWORD>{"Same [Twin].rb", 0}));
-  EXPECT_EQ(entries[2].first.size(), 259u) << "one author character gives way";
-  EXPECT_EQ(entries[2].first, t127 + " [" + a127.substr(1) + "].rb");
-  EXPECT_EQ(entries[3].first, " [Nobody].rb");
+                "T4=title=\"Same\" author=\"Twin\" size=\"-1\"\n"
+                "T5=title=\"Same\" author=\"Twin\" x=\"\"\n"
+                "T6=title=\"Same [Twin\" author=\"X\" x=\"\"\n"
+                "T7=title=\"" + t127 + "\" author=\"" + a127 + "\" x=\"\"\n"
+                "T8=title=\"" + t127 + "\" author=\"" + a127.substr(1) + "b\" x=\"\"\n");
+  const std::string cut = t127 + " [" + std::string(125, 'a');
+  const std::string cut_for_mark = t127 + " [" + std::string(121, 'a');
+  const Entries expected = {
+      {cut + "].rb", 0},                     // T8: cut to 258, meets T7 and T2
+      {cut_for_mark + "] (2).rb", 0},
+      {"Same [Twin [X].rb", 0},              // T6: title and author cut elsewhere
+      {"Same [Twin].rb", 0},
+      {"Same [Twin] (2).rb", 0xFFFFFFFFu},   // the size's 32 bits as they are
+      {"Same [Twin] (3).rb", 0},
+      {cut_for_mark + "] (3).rb", 0},
+      {" [Nobody].rb", 0},                   // an empty title
+      {"Same [Twin [X] (2).rb", 0},          // T0 composes T6's name
+  };
+  // Listed in order: the first of equal names shows it plain, the later ones
+  // a mark; a name cut to 258 characters that meets an equal one is marked
+  // too, and its author gives way to the mark.
+  List();  // opens the link, whose discovery allocates once
+  const std::size_t before = fake.allocations();
+  EXPECT_EQ(List(), expected);
+  for (const auto& entry : expected) {
+    EXPECT_LE(entry.first.size(), 258u) << "the separator and the name fit 259 characters";
+  }
+  // Without memory for the table of names (a listing's last allocation)
+  // every title after the first is marked by its position: still unique.
+  fake.FailAllocation(2 * fake.allocations() - before);
+  const Entries plain = List();
+  ASSERT_EQ(plain.size(), expected.size());
+  EXPECT_EQ(plain[0].first, expected[0].first);
+  EXPECT_EQ(plain[3].first, "Same [Twin] (4).rb");
+  EXPECT_EQ(plain[8].first, "Same [Twin [X] (9).rb");
 }
 
 TEST_F(ListingTest, WalkOfAClearedTitleListEnds) {

@@ -35,6 +35,8 @@ class FakeDriver {
   // The reader as discovery sees it.
   bool present = true;
   std::string device_path = "\\\\?\\usb#vid_0000&pid_0000#reader#{3bb1df43}";
+  // Local writes succeed but write one byte less than asked.
+  bool short_writes = false;
 
   // The reply to a request name, served in blocks of min(room, 4096).
   void SetReply(const std::string& name, const std::string& bytes);

@@ -3,6 +3,7 @@
 // lands on either side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,11 +64,10 @@ TEST_F(CliSession, UploadArrivesAndIsListed) {
 }
 
 TEST_F(CliSession, StorageChoiceAtItsBoundaries) {
-  const std::uint64_t card = CapacityBytes(image_, "card");
-  ASSERT_GT(card, FreeMemory()) << "the demo's card is bigger than its free memory";
+  ASSERT_GT(FreeMemory("card"), FreeMemory()) << "the demo's card has more room than its internal memory";
   struct Case {
     const char* label;
-    bool from_card;        // size measured from the card size, else from free memory
+    bool from_card;        // size measured from the card's free memory, else internal memory's
     std::int64_t delta;
     const char* storage;   // where the book lands; nullptr: out of space
   };
@@ -76,13 +76,14 @@ TEST_F(CliSession, StorageChoiceAtItsBoundaries) {
   const Case cases[] = {
       {"exactly the free memory", false, 0, "card"},
       {"one byte less than the free memory", false, -1, "internal"},
-      {"exactly the card size", true, 0, nullptr},
-      {"bigger than the card", true, 1, nullptr},
+      {"exactly the card's free memory", true, 0, nullptr},
+      {"bigger than the card's free memory", true, 1, nullptr},
   };
   int number = 0;
   for (const Case& c : cases) {
     const std::uint64_t free = FreeMemory();
-    const std::uint64_t size = (c.from_card ? card : free) + c.delta;
+    const std::uint64_t card_free = FreeMemory("card");
+    const std::uint64_t size = (c.from_card ? card_free : free) + c.delta;
     const std::string name = "Boundary " + std::to_string(++number) + ".rb";
     WriteFile(Local(name), MakeBook(size, static_cast<char>(number)));
     const pagora_test::ProcessResult put = Cli({"put", name});
@@ -98,10 +99,42 @@ TEST_F(CliSession, StorageChoiceAtItsBoundaries) {
       EXPECT_TRUE(internal.empty() && on_card.empty()) << c.label << ": nothing uploaded";
       const std::string message = "Error!: Insufficiently memory!\nPagora memory free: " +
                                   std::to_string(free) + "\nSmartMedia free: " +
-                                  std::to_string(card);
+                                  std::to_string(card_free);
       EXPECT_NE(put.err.find(message), std::string::npos) << c.label << ": " << put.err;
     }
   }
+}
+
+TEST_F(CliSession, EqualTitlesEachReachTheirOwnBook) {
+  // Three books under one title text, two of them by the same author: the
+  // listing gives each a name of its own, and each name moves its own bytes.
+  struct Book {
+    const char* file;     // uploaded under this name, which gives title and author
+    const char* listed;   // the name the listing shows
+    char seed;
+  } books[] = {{"Poems [Ann].RB", "Poems [Ann] (2).rb", 'a'},
+               {"Poems [Ann].rb", "Poems [Ann].rb", 'b'},
+               {"Poems [Bo].rb", "Poems [Bo].rb", 'c'}};
+  for (const Book& book : books) {
+    WriteFile(Local(book.file), MakeBook(3000, book.seed));
+    ASSERT_EQ(Cli({"put", book.file}).status, 0) << book.file;
+  }
+  Names listed = ListedNames(Cli({"ls"}));
+  for (const Book& book : books) {
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), book.listed), 1) << book.listed;
+    const std::string copy = std::string("copy-") + book.seed + ".rb";
+    ASSERT_EQ(Cli({"get", book.listed, copy}).status, 0) << book.listed;
+    EXPECT_TRUE(ReadFile(Local(copy)) == MakeBook(3000, book.seed)) << book.listed;
+  }
+  EXPECT_EQ(Cli({"rm", "Poems [someone].rb"}).status, 1) << "an ambiguous name finds nothing";
+  ASSERT_EQ(Cli({"rm", "Poems [Ann] (2).rb"}).status, 0);
+  ASSERT_EQ(Cli({"rm", "Poems [Bo].rb"}).status, 0);
+  EXPECT_TRUE(BookPath(image_, "internal", "Poems [Ann].RB").empty());
+  EXPECT_TRUE(BookPath(image_, "internal", "Poems [Bo].rb").empty());
+  EXPECT_FALSE(BookPath(image_, "internal", "Poems [Ann].rb").empty()) << "only those two erased";
+  Names expected = DemoEntries();
+  expected.insert(expected.begin() + 3, "Poems [Ann].rb");
+  EXPECT_EQ(ListedNames(Cli({"ls"})), expected);
 }
 
 TEST_F(CliSession, DeletesATitle) {

@@ -72,8 +72,8 @@ void ReaderFixture::Control(const std::string& line) {
   ASSERT_EQ(simulator_.Control(line), "ok") << line;
 }
 
-std::uint64_t ReaderFixture::FreeMemory() const {
-  return CapacityBytes(image_, "internal") - UsedBytes(image_, "internal");
+std::uint64_t ReaderFixture::FreeMemory(const std::string& storage) const {
+  return CapacityBytes(image_, storage) - UsedBytes(image_, storage);
 }
 
 }  // namespace pagora_e2e

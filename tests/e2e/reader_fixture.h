@@ -43,7 +43,7 @@ class ReaderFixture : public ::testing::Test {
   std::string Local(const std::string& name) const { return work_ + "/" + name; }
 
   // Free internal memory as the reader reports it now.
-  std::uint64_t FreeMemory() const;
+  std::uint64_t FreeMemory(const std::string& storage = "internal") const;
 
   std::string root_;
   std::string image_;

@@ -1,0 +1,186 @@
+#include "plugin/title_names.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "catalog/reader_state.h"
+#include "catalog/titles.h"
+#include "plugin/listing.h"
+
+namespace pagora {
+namespace {
+
+TitleRecord* TitleOf(const EntryNode* node) { return static_cast<TitleRecord*>(node->item); }
+
+std::uint64_t HashName(const char* name) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (; *name != '\0'; ++name) {
+    hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
+  }
+  return hash;
+}
+
+// The listed names given so far, by hash, in a table at most half full.
+// A slot names its title rather than holding a copy of the name: names are
+// composed again for the rare equal hash.
+struct NameSlot {
+  std::uint64_t hash;
+  TitleRecord* title;      // none: the slot is free
+  std::int32_t next_mark;  // for a name shown unmarked: the mark its next equal tries
+};
+
+class NameSet {
+ public:
+  explicit NameSet(std::size_t names) {
+    while (capacity_ < 2 * names) capacity_ *= 2;
+    slots_ = static_cast<NameSlot*>(Os().allocate(capacity_ * sizeof(NameSlot)));
+    if (slots_ != nullptr) std::memset(slots_, 0, capacity_ * sizeof(NameSlot));
+  }
+  ~NameSet() {
+    if (slots_ != nullptr) Os().release(slots_);
+  }
+  NameSet(const NameSet&) = delete;
+  NameSet& operator=(const NameSet&) = delete;
+
+  bool ok() const { return slots_ != nullptr; }
+
+  // The slot that holds `name`, or the free slot where it belongs.
+  NameSlot* Find(const char* name, std::uint64_t hash) {
+    char other[kMaxListedName + 1];
+    for (std::size_t i = hash & (capacity_ - 1);; i = (i + 1) & (capacity_ - 1)) {
+      NameSlot* slot = &slots_[i];
+      if (slot->title == nullptr) return slot;
+      if (slot->hash != hash) continue;
+      ComposeTitleName(*slot->title, other);
+      if (std::strcmp(other, name) == 0) return slot;
+    }
+  }
+
+ private:
+  std::size_t capacity_ = 16;
+  NameSlot* slots_ = nullptr;
+};
+
+// Without memory for the table every title after the first is marked with
+// its position: unique names still, if plainer ones.
+void MarkByPosition(ReaderState& state) {
+  std::int32_t position = 1;
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next, ++position) {
+    TitleOf(node)->name_mark = position > 1 ? position : 0;
+  }
+}
+
+}  // namespace
+
+void ComposeTitleName(const TitleRecord& title, char* out) {
+  char mark[16];
+  std::size_t mark_length = 0;
+  if (title.name_mark > 0) {
+    char digits[12];
+    std::size_t n = 0;
+    for (std::uint32_t v = static_cast<std::uint32_t>(title.name_mark); v != 0; v /= 10) {
+      digits[n++] = static_cast<char>('0' + v % 10);
+    }
+    mark[mark_length++] = ' ';
+    mark[mark_length++] = '(';
+    while (n > 0) mark[mark_length++] = digits[--n];
+    mark[mark_length++] = ')';
+  }
+  const std::size_t title_length = strnlen(title.title, sizeof title.title - 1);
+  std::size_t author_length = strnlen(title.author, sizeof title.author - 1);
+  const std::size_t fixed = title_length + 2 + 1 + mark_length + 3;  // " [", "]", mark, ".rb"
+  if (fixed + author_length > kMaxListedName) author_length = kMaxListedName - fixed;
+  char* p = out;
+  std::memcpy(p, title.title, title_length);
+  p += title_length;
+  std::memcpy(p, " [", 2);
+  p += 2;
+  std::memcpy(p, title.author, author_length);
+  p += author_length;
+  *p++ = ']';
+  std::memcpy(p, mark, mark_length);
+  p += mark_length;
+  std::memcpy(p, ".rb", sizeof ".rb");
+}
+
+void MarkEqualNames(ReaderState& state) {
+  std::size_t count = 0;
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
+    TitleOf(node)->name_mark = 0;
+    ++count;
+  }
+  NameSet names(count);
+  if (!names.ok()) {
+    MarkByPosition(state);
+    return;
+  }
+  char name[kMaxListedName + 1];
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
+    TitleRecord* title = TitleOf(node);
+    ComposeTitleName(*title, name);
+    std::uint64_t hash = HashName(name);
+    NameSlot* slot = names.Find(name, hash);
+    if (slot->title == nullptr) {
+      *slot = {hash, title, 2};
+      continue;
+    }
+    // The name is shown already: try marks from the one its last equal got,
+    // past any marked name another title happens to show.
+    NameSlot* unmarked = slot;
+    for (std::int32_t mark = unmarked->next_mark;; ++mark) {
+      title->name_mark = mark;
+      ComposeTitleName(*title, name);
+      hash = HashName(name);
+      slot = names.Find(name, hash);
+      if (slot->title == nullptr) {
+        *slot = {hash, title, 2};
+        unmarked->next_mark = mark + 1;
+        break;
+      }
+    }
+  }
+}
+
+StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name) {
+  if (remote_name == nullptr || remote_name[0] == '\0' ||
+      strnlen(remote_name, kMaxHostName + 1) > kMaxHostName) {
+    return nullptr;
+  }
+  ListingCursor& cursor = Cursor();
+  const char* listed = remote_name + 1;  // the separator is not looked at
+  char name[kMaxListedName + 1];
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
+    ComposeTitleName(*TitleOf(node), name);
+    if (std::strcmp(name, listed) == 0) {
+      cursor.node = node;
+      cursor.title = TitleOf(node);
+      cursor.generation = state.title_generation;
+      return TitleOf(node)->link;
+    }
+  }
+
+  const char* bracket = std::strchr(remote_name, '[');
+  if (bracket == nullptr || bracket - remote_name < 2) return nullptr;
+  // The title text: between the separator and the blank before the '['.
+  const std::size_t length = static_cast<std::size_t>(bracket - remote_name) - 2;
+  EntryNode* found = nullptr;
+  int matches = 0;
+  cursor.generation = state.title_generation;
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
+    cursor.title = TitleOf(node);
+    if (strnlen(cursor.title->title, sizeof cursor.title->title) == length &&
+        std::memcmp(cursor.title->title, listed, length) == 0) {
+      found = node;
+      ++matches;
+    }
+  }
+  if (matches != 1) {
+    cursor.node = nullptr;
+    return nullptr;
+  }
+  cursor.node = found;
+  cursor.title = TitleOf(found);
+  return cursor.title->link;
+}
+
+}  // namespace pagora

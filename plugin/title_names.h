@@ -1,0 +1,38 @@
+// The names under which the host sees the titles, and the way back from a
+// name the host gives to the title it stands for.
+#pragma once
+
+#include <cstddef>
+
+namespace pagora {
+
+struct ReaderState;
+struct StorageEntry;
+struct TitleRecord;
+
+// The longest name the host passes, its separator in front included.
+constexpr std::size_t kMaxHostName = 259;
+// The longest listed name: the separator and the name fill a host path.
+constexpr std::size_t kMaxListedName = kMaxHostName - 1;
+
+// Writes the title's listed name into `out` (kMaxListedName + 1 bytes):
+// title + " [" + author + "]", then " (n)" for a title with a mark, then
+// ".rb". A name that would not fit loses the end of the author, never the
+// title.
+void ComposeTitleName(const TitleRecord& title, char* out);
+
+// Marks each title whose name an earlier title in list order already shows,
+// so that no two titles are listed under the same name.
+void MarkEqualNames(ReaderState& state);
+
+// The linked book file of the title that `remote_name` (the host's
+// separator, then a name) stands for, or none:
+// - the title listed under exactly that name;
+// - failing that, the one title whose title text is the text between the
+//   separator and " [" (for names typed by hand); when several titles have
+//   that text the name is ambiguous and finds nothing.
+// A found title becomes the listing cursor's position, so a listing goes on
+// after it; a name with a '[' that finds nothing ends the listing's walk.
+StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name);
+
+}  // namespace pagora
