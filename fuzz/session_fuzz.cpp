@@ -1,4 +1,4 @@
-// A whole host session through the nine exports, with every driver answer
+// A whole host session through the exports, with every driver answer
 // (block lengths, contents, failures) and every local file call's fate read
 // from the fuzz input: listings, downloads, uploads and deletions in any
 // order, with any names and flags.
@@ -80,6 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FsGetDefRootName(buffer, static_cast<int>(FuzzByte()) - 1);
         std::string remote = Name(listed);
         FsExecuteFile(nullptr, &remote[0], &remote[0]);
+        char verb[] = "properties";
+        FsExecuteFile(nullptr, &remote[0], verb);
+        FsContentGetValue(&remote[0], static_cast<int>(FuzzByte() % 10) - 1, 0, buffer,
+                          static_cast<int>(FuzzByte()) - 1, 0);
         FsFindClose(handle);
         break;
       }

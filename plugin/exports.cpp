@@ -2,9 +2,13 @@
 #include <cstring>
 
 #include "catalog/reader_state.h"
+#include "plugin/content_fields.h"
+#include "plugin/execute.h"
 #include "plugin/file_ops.h"
 #include "plugin/fs_api.h"
 #include "plugin/host_context.h"
+#include "plugin/host_text.h"
+#include "plugin/reader_text.h"
 #include "plugin/listing.h"
 #include "plugin/module.h"
 
@@ -26,6 +30,59 @@ Module g_module;
 
 constexpr char kRootName[] = "Pagora eBook";
 
+// A name the host passes, as reader text: its characters one byte each, at
+// most the host's 259. Empty when it holds a character the reader lacks or
+// is longer, which finds no title and names no upload.
+struct ReaderName {
+  char text[kMaxHostName + 1];
+  bool ok;
+  explicit ReaderName(const char* host) {
+    ok = host != nullptr && AnsiToReader(host, text, sizeof text) >= 0;
+    if (!ok) text[0] = '\0';
+  }
+  explicit ReaderName(const char16_t* host) {
+    ok = host != nullptr && Utf16ToReader(host, text, sizeof text) >= 0;
+    if (!ok) text[0] = '\0';
+  }
+};
+
+// A local path from the Unicode exports in the 8-bit form the file calls
+// take; empty when the code page cannot hold it.
+struct LocalPath {
+  char text[1024];
+  bool ok;
+  explicit LocalPath(const char16_t* host) {
+    ok = host != nullptr && Utf16ToAnsi(host, text, sizeof text) >= 0;
+    if (!ok) text[0] = '\0';
+  }
+};
+
+void SetHost(int plugin_nr, ProgressProc progress, ProgressProcW progress_w, OpaqueProc log,
+             OpaqueProc request) {
+  HostContext& host = Host();
+  host.plugin_nr = plugin_nr;
+  host.progress = progress;
+  host.progress_w = progress_w;
+  host.log = log;
+  host.request = request;
+}
+
+template <typename FindData>
+HANDLE FindFirstAs(bool root, FindData* find_data) {
+  ListingEntry entry;
+  HANDLE handle = FindFirst(Reader(), root, &entry);
+  if (handle != InvalidHandleValue()) WriteFindData(entry, find_data);
+  return handle;
+}
+
+template <typename FindData>
+BOOL FindNextAs(HANDLE handle, FindData* find_data) {
+  ListingEntry entry;
+  const BOOL more = FindNext(Reader(), handle, &entry);
+  if (more) WriteFindData(entry, find_data);
+  return more;
+}
+
 }  // namespace
 
 ReaderState& Reader() { return g_module.reader; }
@@ -41,35 +98,78 @@ extern "C" int __stdcall DllMain(void*, unsigned long, void*) { return 1; }
 extern "C" {
 
 int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, OpaqueProc request) {
-  HostContext& host = Host();
-  host.plugin_nr = plugin_nr;
-  host.progress = progress;
-  host.log = log;
-  host.request = request;
+  SetHost(plugin_nr, progress, nullptr, log, request);
+  return 0;
+}
+
+int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress, OpaqueProc log, OpaqueProc request) {
+  SetHost(plugin_nr, nullptr, progress, log, request);
   return 0;
 }
 
 HANDLE WFX_CALL FsFindFirst(char* path, WIN32_FIND_DATAA* find_data) {
-  return FindFirst(Reader(), path, find_data);
+  return FindFirstAs(IsRootPath(path), find_data);
+}
+
+HANDLE WFX_CALL FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* find_data) {
+  return FindFirstAs(IsRootPath(path), find_data);
 }
 
 BOOL WFX_CALL FsFindNext(HANDLE handle, WIN32_FIND_DATAA* find_data) {
-  return FindNext(Reader(), handle, find_data);
+  return FindNextAs(handle, find_data);
+}
+
+BOOL WFX_CALL FsFindNextW(HANDLE handle, WIN32_FIND_DATAW* find_data) {
+  return FindNextAs(handle, find_data);
 }
 
 int WFX_CALL FsFindClose(HANDLE) { return 0; }
 
 int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void*) {
-  return GetFile(Reader(), remote_name, local_name, copy_flags);
+  SetTransferNames(remote_name, local_name);
+  const ReaderName remote(remote_name);
+  if (!remote.ok) return FS_FILE_NOTFOUND;
+  return GetFile(Reader(), remote.text, local_name, copy_flags);
 }
 
+int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_flags, void*) {
+  SetTransferNames(remote_name, local_name);
+  const ReaderName remote(remote_name);
+  const LocalPath local(local_name);
+  if (!remote.ok || !local.ok) return FS_FILE_NOTFOUND;
+  return GetFile(Reader(), remote.text, local.text, copy_flags);
+}
+
+// An upload name the reader cannot hold is refused before anything else.
 int WFX_CALL FsPutFile(char* local_name, char* remote_name, int copy_flags) {
-  return PutFile(Reader(), local_name, remote_name, copy_flags);
+  SetTransferNames(local_name, remote_name);
+  const ReaderName remote(remote_name);
+  if (!remote.ok) return FS_FILE_NOTSUPPORTED;
+  return PutFile(Reader(), local_name, remote.text, copy_flags);
 }
 
-BOOL WFX_CALL FsDeleteFile(char* remote_name) { return DeleteFile(Reader(), remote_name); }
+int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_flags) {
+  SetTransferNames(local_name, remote_name);
+  const ReaderName remote(remote_name);
+  if (!remote.ok) return FS_FILE_NOTSUPPORTED;
+  const LocalPath local(local_name);
+  if (!local.ok) return FS_FILE_NOTSUPPORTED;
+  return PutFile(Reader(), local.text, remote.text, copy_flags);
+}
 
-int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_OK; }
+BOOL WFX_CALL FsDeleteFile(char* remote_name) {
+  const ReaderName remote(remote_name);
+  return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
+}
+
+BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name) {
+  const ReaderName remote(remote_name);
+  return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
+}
+
+int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
+  return ExecuteFile(Reader(), remote_name, verb);
+}
 
 void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen) {
   if (maxlen < 1) return;
@@ -77,6 +177,18 @@ void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen) {
   const std::size_t length = sizeof kRootName - 1 < room ? sizeof kRootName - 1 : room;
   std::memcpy(def_root_name, kRootName, length);
   def_root_name[length] = '\0';
+}
+
+int WFX_CALL FsContentGetSupportedField(int field_index, char* field_name, char* units,
+                                        int maxlen) {
+  return SupportedField(field_index, field_name, units, maxlen);
+}
+
+// No field is slow to get, so the flags asking about that are not read.
+int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int, void* field_value,
+                               int maxlen, int) {
+  return ContentValue(Reader(), remote_name, field_index, field_value, maxlen,
+                      TextForm::kEightBit);
 }
 
 }  // extern "C"

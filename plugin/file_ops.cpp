@@ -59,10 +59,7 @@ int MapTransferError(std::uint32_t error) {
   }
 }
 
-int GetFile(ReaderState& state, char* remote_name, char* local_name, int copy_flags) {
-  HostContext& host = Host();
-  host.source_name = remote_name;
-  host.target_name = local_name;
+int GetFile(ReaderState& state, const char* remote_name, const char* local_name, int copy_flags) {
   if (local_name == nullptr) return FS_FILE_NOTFOUND;
   if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
@@ -83,11 +80,8 @@ int GetFile(ReaderState& state, char* remote_name, char* local_name, int copy_fl
   return FS_FILE_OK;
 }
 
-int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_flags) {
+int PutFile(ReaderState& state, const char* local_name, const char* remote_name, int copy_flags) {
   const Platform& os = Os();
-  HostContext& host = Host();
-  host.source_name = local_name;
-  host.target_name = remote_name;
   if (local_name == nullptr || remote_name == nullptr) return FS_FILE_NOTSUPPORTED;
   if (!ContainsIgnoringCase(local_name, ".rb")) return FS_FILE_NOTSUPPORTED;
   if (!UploadPathFits(kInternalFolder, remote_name)) return FS_FILE_NOTSUPPORTED;
@@ -133,7 +127,7 @@ int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_fl
   return FS_FILE_OK;
 }
 
-BOOL DeleteFile(ReaderState& state, char* remote_name) {
+BOOL DeleteFile(ReaderState& state, const char* remote_name) {
   if (remote_name == nullptr || std::strlen(remote_name) < 3) return kFalse;
   if (!DevIsConnected(state)) return kFalse;
   StorageEntry* file = FindTitleByName(state, remote_name);

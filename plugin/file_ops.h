@@ -13,8 +13,11 @@ struct StorageEntry;
 // The host's result code for a transfer that failed with `error`.
 int MapTransferError(std::uint32_t error);
 
-int GetFile(ReaderState& state, char* remote_name, char* local_name, int copy_flags);
-int PutFile(ReaderState& state, char* local_name, char* remote_name, int copy_flags);
-BOOL DeleteFile(ReaderState& state, char* remote_name);
+// The operations behind the exports. Remote names are reader text, local
+// names the host's 8-bit form; the export has saved the host's own names
+// for the progress reports.
+int GetFile(ReaderState& state, const char* remote_name, const char* local_name, int copy_flags);
+int PutFile(ReaderState& state, const char* local_name, const char* remote_name, int copy_flags);
+BOOL DeleteFile(ReaderState& state, const char* remote_name);
 
 }  // namespace pagora

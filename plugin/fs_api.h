@@ -39,8 +39,24 @@ struct WIN32_FIND_DATAA {
   char cAlternateFileName[14];
 };
 
+// The same record for the Unicode exports; names are UTF-16 (WCHAR is 16
+// bits on Windows, where wchar_t would be 32 bits elsewhere).
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char16_t cFileName[260];
+  char16_t cAlternateFileName[14];
+};
+
 static_assert(sizeof(FILETIME) == 8, "FILETIME is two DWORDs");
 static_assert(sizeof(WIN32_FIND_DATAA) == 320, "find data layout is the host's");
+static_assert(sizeof(WIN32_FIND_DATAW) == 592, "find data layout is the host's");
 static_assert(sizeof(BOOL) == 4 && sizeof(DWORD) == 4, "32-bit interface words");
 
 constexpr BOOL kTrue = 1;
@@ -60,6 +76,18 @@ constexpr int FS_COPYFLAGS_RESUME = 2;
 constexpr int FS_COPYFLAGS_MOVE = 4;
 
 constexpr int FS_EXEC_OK = 0;
+constexpr int FS_EXEC_YOURSELF = -1;  // the host downloads the file and opens it itself
+
+// Field types of the content functions.
+constexpr int ft_nomorefields = 0;
+constexpr int ft_numeric_32 = 1;
+constexpr int ft_numeric_64 = 2;
+constexpr int ft_boolean = 6;  // an int of 0 or 1
+constexpr int ft_string = 8;
+constexpr int ft_stringw = 11;
+constexpr int ft_nosuchfield = -1;
+constexpr int ft_fileerror = -2;
+constexpr int ft_fieldempty = -3;
 
 constexpr DWORD kAttrSystem = 0x4;    // FILE_ATTRIBUTE_SYSTEM
 constexpr DWORD kAttrNormal = 0x80;   // FILE_ATTRIBUTE_NORMAL
@@ -74,6 +102,8 @@ inline HANDLE InvalidHandleValue() {
 // are kept as opaque pointers.
 using ProgressProc = int(WFX_CALL*)(int plugin_nr, char* source_name,
                                     char* target_name, int percent_done);
+using ProgressProcW = int(WFX_CALL*)(int plugin_nr, char16_t* source_name,
+                                     char16_t* target_name, int percent_done);
 using OpaqueProc = void(WFX_CALL*)();
 
 // The nine exports, as function pointer types for hosts that load the module.
@@ -86,6 +116,16 @@ using FsPutFileFn = int(WFX_CALL*)(char*, char*, int);
 using FsDeleteFileFn = BOOL(WFX_CALL*)(char*);
 using FsExecuteFileFn = int(WFX_CALL*)(HWND, char*, char*);
 using FsGetDefRootNameFn = void(WFX_CALL*)(char*, int);
+using FsContentGetSupportedFieldFn = int(WFX_CALL*)(int, char*, char*, int);
+using FsContentGetValueFn = int(WFX_CALL*)(char*, int, int, void*, int, int);
+// The Unicode exports: the same arguments and results, texts in UTF-16.
+using FsInitWFn = int(WFX_CALL*)(int, ProgressProcW, OpaqueProc, OpaqueProc);
+using FsFindFirstWFn = HANDLE(WFX_CALL*)(char16_t*, WIN32_FIND_DATAW*);
+using FsFindNextWFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAW*);
+using FsGetFileWFn = int(WFX_CALL*)(char16_t*, char16_t*, int, void*);
+using FsPutFileWFn = int(WFX_CALL*)(char16_t*, char16_t*, int);
+using FsDeleteFileWFn = BOOL(WFX_CALL*)(char16_t*);
+using FsExecuteFileWFn = int(WFX_CALL*)(HWND, char16_t*, char16_t*);
 
 #if defined(_WIN32)
 #define WFX_EXPORT
@@ -107,4 +147,18 @@ WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* remote_name);
 WFX_EXPORT int WFX_CALL FsExecuteFile(HWND main_window, char* remote_name,
                                       char* verb);
 WFX_EXPORT void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen);
+WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int field_index, char* field_name,
+                                                   char* units, int maxlen);
+WFX_EXPORT int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int unit_index,
+                                          void* field_value, int maxlen, int flags);
+
+WFX_EXPORT int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress,
+                                OpaqueProc log, OpaqueProc request);
+WFX_EXPORT HANDLE WFX_CALL FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* find_data);
+WFX_EXPORT BOOL WFX_CALL FsFindNextW(HANDLE handle, WIN32_FIND_DATAW* find_data);
+WFX_EXPORT int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name,
+                                   int copy_flags, void* remote_info);
+WFX_EXPORT int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name,
+                                   int copy_flags);
+WFX_EXPORT BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name);
 }

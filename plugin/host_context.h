@@ -24,11 +24,19 @@ FILETIME EntryWriteTime();
 
 struct HostContext {
   int plugin_nr;
+  // The progress callback the host gave last, by FsInit or FsInitW; the
+  // other one is none. Reports go to it whichever exports run the transfer.
   ProgressProc progress;
+  ProgressProcW progress_w;
   OpaqueProc log;      // kept, never called
   OpaqueProc request;  // kept, never called
-  char* source_name;   // the running transfer's host strings, not copies
+  // The running transfer's names as the host gave them, not copies: the
+  // 8-bit pair from the ANSI exports or the UTF-16 pair from the Unicode
+  // ones; the other pair is none.
+  char* source_name;
   char* target_name;
+  char16_t* source_name_w;
+  char16_t* target_name_w;
 };
 
 HostContext& Host();
@@ -37,8 +45,13 @@ HostContext& Host();
 // read: a transfer once started runs to its end.
 void ReportProgress(std::int32_t percent);
 
+// Remembers the names of the transfer an export starts.
+void SetTransferNames(char* source, char* target);
+void SetTransferNames(char16_t* source, char16_t* target);
+
 // Reports `percent` and gives the host's answer (non-zero asks to abort).
-// A host without a progress callback never aborts.
+// Names from the other export set are converted for the callback. A host
+// without a progress callback never aborts.
 int AskProgress(std::int32_t percent);
 
 }  // namespace pagora

@@ -8,6 +8,8 @@
 #include "catalog/titles.h"
 #include "devlink/device.h"
 #include "plugin/host_context.h"
+#include "plugin/host_text.h"
+#include "plugin/reader_text.h"
 #include "plugin/title_names.h"
 
 namespace pagora {
@@ -15,18 +17,24 @@ namespace {
 
 const HANDLE kDisconnectedHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(1));
 
-void WriteEntry(WIN32_FIND_DATAA* find_data, DWORD attributes, DWORD size, const char* name) {
-  find_data->dwFileAttributes = attributes;
-  find_data->ftLastWriteTime = Cursor().write_time;
-  find_data->nFileSizeHigh = 0;
-  find_data->nFileSizeLow = size;
-  std::memcpy(find_data->cFileName, name, std::strlen(name) + 1);
+void SetEntry(ListingEntry* entry, DWORD attributes, DWORD size, const char* name) {
+  entry->attributes = attributes;
+  entry->size = size;
+  std::memcpy(entry->name, name, std::strlen(name) + 1);
 }
 
-void WriteTitleEntry(WIN32_FIND_DATAA* find_data, const TitleRecord& title) {
-  char name[kMaxListedName + 1];
-  ComposeTitleName(title, name);
-  WriteEntry(find_data, kAttrNormal, static_cast<DWORD>(title.size), name);
+void SetTitleEntry(ListingEntry* entry, const TitleRecord& title) {
+  entry->attributes = kAttrNormal;
+  entry->size = static_cast<DWORD>(title.size);
+  ComposeTitleName(title, entry->name);
+}
+
+template <typename FindData>
+void WriteFields(const ListingEntry& entry, FindData* find_data) {
+  find_data->dwFileAttributes = entry.attributes;
+  find_data->ftLastWriteTime = Cursor().write_time;
+  find_data->nFileSizeHigh = 0;
+  find_data->nFileSizeLow = entry.size;
 }
 
 }  // namespace
@@ -36,10 +44,28 @@ ListingCursor& Cursor() {
   return cursor;
 }
 
-HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_data) {
-  if (path == nullptr || path[0] != kHostSeparator || path[1] != '\0') {
-    return InvalidHandleValue();
-  }
+bool IsRootPath(const char* path) {
+  return path != nullptr && path[0] == kHostSeparator && path[1] == '\0';
+}
+
+bool IsRootPath(const char16_t* path) {
+  return path != nullptr && path[0] == static_cast<char16_t>(kHostSeparator) && path[1] == 0;
+}
+
+void WriteFindData(const ListingEntry& entry, WIN32_FIND_DATAA* find_data) {
+  WriteFields(entry, find_data);
+  // Listed names fit any code page's 8-bit form; a character the code page
+  // lacks shows as its replacement, and the Unicode exports show it right.
+  ReaderToAnsi(entry.name, find_data->cFileName, sizeof find_data->cFileName, true);
+}
+
+void WriteFindData(const ListingEntry& entry, WIN32_FIND_DATAW* find_data) {
+  WriteFields(entry, find_data);
+  ReaderToUtf16(entry.name, find_data->cFileName, sizeof find_data->cFileName / sizeof(char16_t));
+}
+
+HANDLE FindFirst(ReaderState& state, bool root, ListingEntry* entry) {
+  if (!root) return InvalidHandleValue();
   RefreshStorageTree(state, kStorageInternal);
   RefreshStorageTree(state, kStorageCard);
   RefreshTitles(state);
@@ -48,7 +74,7 @@ HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_da
   MarkEqualNames(state);
   Cursor().write_time = EntryWriteTime();
   if (!DevIsConnected(state)) {
-    WriteEntry(find_data, kAttrSystem, 0, kDisconnectedName);
+    SetEntry(entry, kAttrSystem, 0, kDisconnectedName);
     return kDisconnectedHandle;
   }
   ListingCursor& cursor = Cursor();
@@ -56,11 +82,11 @@ HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_da
   cursor.generation = state.title_generation;
   if (cursor.node == nullptr) return InvalidHandleValue();
   cursor.title = static_cast<TitleRecord*>(cursor.node->item);
-  WriteTitleEntry(find_data, *cursor.title);
+  SetTitleEntry(entry, *cursor.title);
   return cursor.node;
 }
 
-BOOL FindNext(ReaderState& state, HANDLE handle, WIN32_FIND_DATAA* find_data) {
+BOOL FindNext(ReaderState& state, HANDLE handle, ListingEntry* entry) {
   if (handle == kDisconnectedHandle) return kFalse;
   ListingCursor& cursor = Cursor();
   // A position in a title list that has since been cleared (a failed
@@ -69,7 +95,7 @@ BOOL FindNext(ReaderState& state, HANDLE handle, WIN32_FIND_DATAA* find_data) {
   cursor.node = cursor.node->next;
   if (cursor.node == nullptr) return kFalse;
   cursor.title = static_cast<TitleRecord*>(cursor.node->item);
-  WriteTitleEntry(find_data, *cursor.title);
+  SetTitleEntry(entry, *cursor.title);
   return kTrue;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "plugin/fs_api.h"
+#include "plugin/title_names.h"
 
 namespace pagora {
 
@@ -24,7 +25,25 @@ ListingCursor& Cursor();
 
 constexpr char kDisconnectedName[] = "Pagora Disconnected";
 
-HANDLE FindFirst(ReaderState& state, const char* path, WIN32_FIND_DATAA* find_data);
-BOOL FindNext(ReaderState& state, HANDLE handle, WIN32_FIND_DATAA* find_data);
+// One entry of the folder, its name in reader text; the exports write it
+// into the host's record.
+struct ListingEntry {
+  DWORD attributes;
+  DWORD size;
+  char name[kMaxListedName + 1];
+};
+
+// Whether `path` names the plugin's folder: the host's separator alone.
+bool IsRootPath(const char* path);
+bool IsRootPath(const char16_t* path);
+
+// Renews the catalog when `root` and gives the first entry: a handle, 1 for
+// the disconnected folder, or INVALID_HANDLE_VALUE with `entry` untouched.
+HANDLE FindFirst(ReaderState& state, bool root, ListingEntry* entry);
+BOOL FindNext(ReaderState& state, HANDLE handle, ListingEntry* entry);
+
+// Writes the fields the listing sets, and no other, into the host's record.
+void WriteFindData(const ListingEntry& entry, WIN32_FIND_DATAA* find_data);
+void WriteFindData(const ListingEntry& entry, WIN32_FIND_DATAW* find_data);
 
 }  // namespace pagora

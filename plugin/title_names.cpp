@@ -6,9 +6,12 @@
 #include "catalog/reader_state.h"
 #include "catalog/titles.h"
 #include "plugin/listing.h"
+#include "plugin/reader_text.h"
 
 namespace pagora {
 namespace {
+
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
 TitleRecord* TitleOf(const EntryNode* node) { return static_cast<TitleRecord*>(node->item); }
 
@@ -86,10 +89,17 @@ void ComposeTitleName(const TitleRecord& title, char* out) {
     while (n > 0) mark[mark_length++] = digits[--n];
     mark[mark_length++] = ')';
   }
-  const std::size_t title_length = strnlen(title.title, sizeof title.title - 1);
+  // The budget counts each character as its UTF-8 form, the widest a host
+  // takes, so the one name fits every host and stays unique in all of them.
+  std::size_t title_length = strnlen(title.title, sizeof title.title - 1);
   std::size_t author_length = strnlen(title.author, sizeof title.author - 1);
-  const std::size_t fixed = title_length + 2 + 1 + mark_length + 3;  // " [", "]", mark, ".rb"
-  if (fixed + author_length > kMaxListedName) author_length = kMaxListedName - fixed;
+  std::size_t width = 2 + 1 + mark_length + 3;  // " [", "]", mark, ".rb"
+  for (std::size_t i = 0; i < title_length; ++i) width += Utf8Width(Byte(title.title[i]));
+  for (std::size_t i = 0; i < author_length; ++i) width += Utf8Width(Byte(title.author[i]));
+  while (width > kMaxListedName && author_length > 0) {
+    width -= Utf8Width(Byte(title.author[--author_length]));
+  }
+  while (width > kMaxListedName) width -= Utf8Width(Byte(title.title[--title_length]));
   char* p = out;
   std::memcpy(p, title.title, title_length);
   p += title_length;

@@ -17,8 +17,8 @@ constexpr std::size_t kMaxListedName = kMaxHostName - 1;
 
 // Writes the title's listed name into `out` (kMaxListedName + 1 bytes):
 // title + " [" + author + "]", then " (n)" for a title with a mark, then
-// ".rb". A name that would not fit loses the end of the author, never the
-// title.
+// ".rb". A name whose UTF-8 form would not fit kMaxListedName bytes loses
+// the end of the author first, then of the title.
 void ComposeTitleName(const TitleRecord& title, char* out);
 
 // Marks each title whose name an earlier title in list order already shows,

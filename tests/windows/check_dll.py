@@ -4,8 +4,8 @@
 usage: check_dll.py --bits 32|64 --objdump PROGRAM MODULE
 
 The host only ever sees these facts, so each one is checked on the file
-itself: the PE format and DLL flag, the nine exports by plain name with
-ordinals 1 to 9 in alphabetical order, (32-bit) that every return of every
+itself: the PE format and DLL flag, the exports by plain name with
+ordinals from 1 in alphabetical order, (32-bit) that every return of every
 export removes the export's own arguments, imports from Windows system DLLs
 only, and the resources: icon group 101 with a 32x32 and a 16x16 16-colour
 image and nothing else. Every deviation is printed; the exit status is 1 when
@@ -17,18 +17,31 @@ import struct
 import subprocess
 import sys
 
-# Export name -> (ordinal, bytes of arguments the export removes on return).
-EXPORTS = {
-    "FsDeleteFile": (1, 4),
-    "FsExecuteFile": (2, 12),
-    "FsFindClose": (3, 4),
-    "FsFindFirst": (4, 8),
-    "FsFindNext": (5, 8),
-    "FsGetDefRootName": (6, 8),
-    "FsGetFile": (7, 16),
-    "FsInit": (8, 16),
-    "FsPutFile": (9, 12),
+# Every export and the number of its arguments. The ordinals are the
+# positions of the names in alphabetical order, from 1; a 32-bit export
+# removes 4 bytes for each argument when it returns.
+EXPORT_ARGUMENTS = {
+    "FsContentGetSupportedField": 4,
+    "FsContentGetValue": 6,
+    "FsDeleteFile": 1,
+    "FsExecuteFile": 3,
+    "FsFindClose": 1,
+    "FsFindFirst": 2,
+    "FsFindNext": 2,
+    "FsGetDefRootName": 2,
+    "FsGetFile": 4,
+    "FsInit": 4,
+    "FsPutFile": 3,
+    "FsInitW": 4,
+    "FsFindFirstW": 2,
+    "FsFindNextW": 2,
+    "FsGetFileW": 4,
+    "FsPutFileW": 3,
+    "FsDeleteFileW": 1,
 }
+# Export name -> (ordinal, bytes of arguments the export removes on return).
+EXPORTS = {name: (ordinal, 4 * EXPORT_ARGUMENTS[name])
+           for ordinal, name in enumerate(sorted(EXPORT_ARGUMENTS), start=1)}
 FORMATS = {32: ("pei-i386", "010b"), 64: ("pei-x86-64", "020b")}
 SYSTEM_DLL = re.compile(r"^(kernel32|user32|setupapi|msvcrt|api-ms-win-crt-[a-z0-9-]+)\.dll$", re.I)
 PE_FLAG_DLL = 0x2000
