@@ -74,6 +74,20 @@ class HostBoundary : public ::testing::Test {
     }
   }
 
+  // The content functions, which the module loader does not look for.
+  static FsContentGetSupportedFieldFn SupportedField() {
+    return Export<FsContentGetSupportedFieldFn>("FsContentGetSupportedField");
+  }
+  static FsContentGetValueFn Value() { return Export<FsContentGetValueFn>("FsContentGetValue"); }
+  template <typename Fn>
+  static Fn Export(const char* name) {
+    const void* address = ExportByName(module_.handle(), name);
+    Fn function = nullptr;
+    static_assert(sizeof function == sizeof address, "code and data addresses share a size");
+    std::memcpy(&function, &address, sizeof address);
+    return function;
+  }
+
   static pagora_cli::PluginModule module_;
   static std::string load_error_;
   static bool loaded_;
@@ -90,22 +104,21 @@ int HostBoundary::init_result_ = -1;
 
 TEST_F(HostBoundary, ExportsResolveByNameAndOrdinal) {
   EXPECT_EQ(init_result_, 0) << "FsInit";
-  struct Case {
-    const char* name;
-    unsigned ordinal;
+  // Every export, in alphabetical order: the ordinals count from 1 in it.
+  const char* const names[] = {
+      "FsContentGetSupportedField", "FsContentGetValue", "FsDeleteFile", "FsDeleteFileW",
+      "FsExecuteFile", "FsFindClose", "FsFindFirst", "FsFindFirstW", "FsFindNext",
+      "FsFindNextW", "FsGetDefRootName", "FsGetFile", "FsGetFileW", "FsInit", "FsInitW",
+      "FsPutFile", "FsPutFileW",
   };
-  const Case cases[] = {
-      {"FsDeleteFile", 1}, {"FsExecuteFile", 2}, {"FsFindClose", 3},
-      {"FsFindFirst", 4},  {"FsFindNext", 5},    {"FsGetDefRootName", 6},
-      {"FsGetFile", 7},    {"FsInit", 8},        {"FsPutFile", 9},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const void* by_name = ExportByName(module_.handle(), c.name);
+  unsigned ordinal = 0;
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const void* by_name = ExportByName(module_.handle(), name);
     EXPECT_NE(by_name, nullptr);
-    EXPECT_EQ(ExportByOrdinal(module_.handle(), c.ordinal), by_name);
+    EXPECT_EQ(ExportByOrdinal(module_.handle(), ++ordinal), by_name);
   }
-  EXPECT_EQ(ExportByOrdinal(module_.handle(), 10), nullptr) << "more than nine exports";
+  EXPECT_EQ(ExportByOrdinal(module_.handle(), ordinal + 1), nullptr) << "more exports than named";
   EXPECT_EQ(ExportByName(module_.handle(), "FsInit@16"), nullptr) << "decorated name exported";
   EXPECT_EQ(ExportByName(module_.handle(), "_FsInit@16"), nullptr) << "decorated name exported";
 }
@@ -206,6 +219,50 @@ TEST_F(HostBoundary, FileOperationsFailWithoutReader) {
   std::remove(book);
 }
 
+TEST_F(HostBoundary, DetailsWithoutReader) {
+  ASSERT_NE(SupportedField(), nullptr);
+  ASSERT_NE(Value(), nullptr);
+  const char* const names[] = {"Title",     "Author",  "Publisher", "ISBN",
+                               "URL",       "Annotated", "Storage", "Reader path"};
+  for (int index = 0; index < 8; ++index) {
+    char name[64];
+    char units[64];
+    const int type = SupportedField()(index, name, units, static_cast<int>(sizeof name));
+    EXPECT_EQ(type, index == 5 ? ft_boolean : ft_string) << index;
+    EXPECT_STREQ(name, names[index]);
+    EXPECT_STREQ(units, "");
+  }
+  char name[64];
+  char units[64];
+  EXPECT_EQ(SupportedField()(8, name, units, static_cast<int>(sizeof name)), ft_nomorefields);
+  EXPECT_EQ(SupportedField()(-1, name, units, static_cast<int>(sizeof name)), ft_nosuchfield);
+
+  // No title is listed: every name finds nothing, and bad input is refused
+  // before the name is looked at. Nothing is written either way.
+  char disconnected[] = "\\Pagora Disconnected";
+  struct Case {
+    const char* label;
+    int index;
+    int maxlen;
+    int type;
+  } cases[] = {
+      {"a text field", 0, 64, ft_fileerror},       {"the yes/no field", 5, 4, ft_fileerror},
+      {"field below the first", -1, 64, ft_nosuchfield},
+      {"field past the last", 8, 64, ft_nosuchfield}, {"no room", 0, 0, ft_nosuchfield},
+  };
+  for (const Case& c : cases) {
+    char value[64];
+    std::memset(value, 'Z', sizeof value);
+    EXPECT_EQ(Value()(disconnected, c.index, 0, value, c.maxlen, 0), c.type) << c.label;
+    EXPECT_EQ(std::string(value, sizeof value), std::string(sizeof value, 'Z')) << c.label;
+  }
+  for (const char* verb : {"open", "properties"}) {
+    std::string text = verb;
+    EXPECT_EQ(module_.exports().execute_file(nullptr, disconnected, &text[0]), FS_EXEC_OK)
+        << verb;
+  }
+}
+
 TEST_F(HostBoundary, NoInputCrashesAnExport) {
   struct Pattern {
     const char* label;
@@ -223,6 +280,8 @@ TEST_F(HostBoundary, NoInputCrashesAnExport) {
     if (!ok && wrong.size() < 20) wrong.push_back(what);
   };
   char verb[] = "open";
+  char properties[] = "properties";
+  ASSERT_NE(Value(), nullptr);
   for (const Pattern& p : patterns) {
     for (std::size_t length = 0; length <= 4000; ++length) {
       std::string name = NameOfLength(p.text, length);
@@ -239,6 +298,12 @@ TEST_F(HostBoundary, NoInputCrashesAnExport) {
       expect(module_.exports().execute_file(nullptr, &name[0], verb) == FS_EXEC_OK, "FsExecuteFile, " + where);
       expect(module_.exports().execute_file(nullptr, &name[0], &name[0]) == FS_EXEC_OK,
              "FsExecuteFile with that verb, " + where);
+      expect(module_.exports().execute_file(nullptr, &name[0], properties) == FS_EXEC_OK,
+             "FsExecuteFile properties, " + where);
+      char value[300];
+      expect(Value()(&name[0], static_cast<int>(length % 10) - 1, 0, value,
+                     static_cast<int>(sizeof value), 0) < 0,
+             "FsContentGetValue, " + where);
     }
     // Every copy-flag combination at the lengths around the host's path limit.
     for (std::size_t length : {0u, 1u, 2u, 259u, 260u, 261u, 4000u}) {
@@ -253,6 +318,56 @@ TEST_F(HostBoundary, NoInputCrashesAnExport) {
     }
   }
   for (const std::string& w : wrong) ADD_FAILURE() << "unexpected answer: " << w;
+}
+
+
+// An export by name as its function type.
+template <typename Fn>
+Fn ExportAs(void* module, const char* name) {
+  const void* address = ExportByName(module, name);
+  Fn function = nullptr;
+  std::memcpy(&function, &address, sizeof function);
+  return function;
+}
+
+TEST_F(HostBoundary, UnicodeExportsWithoutReader) {
+  const auto init = ExportAs<FsInitWFn>(module_.handle(), "FsInitW");
+  const auto find_first = ExportAs<FsFindFirstWFn>(module_.handle(), "FsFindFirstW");
+  const auto find_next = ExportAs<FsFindNextWFn>(module_.handle(), "FsFindNextW");
+  const auto get_file = ExportAs<FsGetFileWFn>(module_.handle(), "FsGetFileW");
+  const auto put_file = ExportAs<FsPutFileWFn>(module_.handle(), "FsPutFileW");
+  const auto delete_file = ExportAs<FsDeleteFileWFn>(module_.handle(), "FsDeleteFileW");
+  ASSERT_TRUE(init && find_first && find_next && get_file && put_file && delete_file);
+  EXPECT_EQ(init(kPluginNumber, nullptr, nullptr, nullptr), 0);
+
+  WIN32_FIND_DATAW data;
+  std::memset(&data, 0x5A, sizeof data);
+  char16_t root[] = u"\\";
+  HANDLE handle = find_first(root, &data);
+  ASSERT_EQ(handle, reinterpret_cast<HANDLE>(1));
+  EXPECT_EQ(std::u16string(data.cFileName), u"Pagora Disconnected");
+  EXPECT_EQ(data.dwFileAttributes, kAttrSystem);
+  EXPECT_EQ(find_next(handle, &data), kFalse);
+
+  char16_t disconnected[] = u"\\Pagora Disconnected";
+  char16_t local[] = u"host_w.rb";
+  EXPECT_EQ(get_file(disconnected, local, 0, nullptr), FS_FILE_NOTFOUND);
+  EXPECT_EQ(delete_file(disconnected), kFalse);
+  {
+    std::ofstream book("host_w_book.rb");
+    book << "book";
+  }
+  char16_t book[] = u"host_w_book.rb";
+  char16_t accented[] = u"\\Caf\u00E9 \u20AC.rb";
+  char16_t cjk[] = u"\\\u65E5\u672C.rb";
+  // The reader cannot hold the second name: refused before anything else.
+  EXPECT_EQ(put_file(book, cjk, 0), FS_FILE_NOTSUPPORTED);
+  const int result = put_file(book, accented, 0);
+  EXPECT_NE(result, FS_FILE_OK);
+  EXPECT_NE(result, FS_FILE_NOTSUPPORTED) << "a name the reader holds is not refused";
+  std::remove("host_w_book.rb");
+  // The 8-bit callback is back for the other tests.
+  EXPECT_EQ(module_.exports().init(kPluginNumber, RecordProgress, nullptr, nullptr), 0);
 }
 
 }  // namespace
