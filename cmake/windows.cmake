@@ -36,24 +36,8 @@ set_property(TARGET pagora_core APPEND PROPERTY INTERFACE_LINK_LIBRARIES setupap
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
 
 if(PAGORA_TESTS)
-  # GoogleTest from the sources of the Debian googletest package, built with
-  # this toolchain and without our warning options (its code is not ours).
-  set(PAGORA_GOOGLETEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows builds")
-  if(NOT EXISTS ${PAGORA_GOOGLETEST_DIR}/CMakeLists.txt)
-    message(FATAL_ERROR "GoogleTest sources not found in ${PAGORA_GOOGLETEST_DIR} (install googletest)")
-  endif()
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-  get_directory_property(pagora_saved_options COMPILE_OPTIONS)
-  set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
-  add_subdirectory(${PAGORA_GOOGLETEST_DIR} ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  set_directory_properties(PROPERTIES COMPILE_OPTIONS "${pagora_saved_options}")
-  foreach(gtest_target gtest gtest_main gmock gmock_main)
-    if(NOT TARGET GTest::${gtest_target})
-      add_library(GTest::${gtest_target} ALIAS ${gtest_target})
-    endif()
-  endforeach()
+  include(${CMAKE_CURRENT_LIST_DIR}/googletest-source.cmake)
+  pagora_googletest_from_source(OFF)
 
   # ctest runs every test executable under Wine in a prefix of this build.
   # The build prepares the prefix once, so the first test run does not spend

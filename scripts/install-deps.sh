@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev python3
           clang libclang-rt-14-dev clang-tidy cppcheck
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64)
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine64
+          g++-multilib qemu-user-static)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -24,7 +24,7 @@ class PluginFailures : public ReaderFixture {
     ReaderFixture::SetUp();
     if (HasFatalFailure()) return;
     std::string error;
-    ASSERT_TRUE(host_.Load(PAGORA_MODULE_PATH, &error)) << error;
+    ASSERT_TRUE(host_.Load(ModuleUnderTest(), &error)) << error;
     ASSERT_EQ(host_.List(), DemoEntries());
   }
 

@@ -24,6 +24,11 @@ std::vector<std::string> DemoEntries() {
   return entries;
 }
 
+std::string ModuleUnderTest() {
+  const char* module = getenv("PAGORA_E2E_MODULE");
+  return module != nullptr && *module != '\0' ? module : PAGORA_MODULE_PATH;
+}
+
 void ReaderFixture::SetUp() {
   root_ = pagora_test::MakeTempDir("pagora-e2e");
   ASSERT_FALSE(root_.empty());
@@ -50,7 +55,7 @@ void ReaderFixture::TearDown() {
 }
 
 pagora_test::ProcessResult ReaderFixture::Cli(const std::vector<std::string>& args) {
-  std::vector<std::string> full = {"--module", PAGORA_MODULE_PATH};
+  std::vector<std::string> full = {"--module", ModuleUnderTest()};
   full.insert(full.end(), args.begin(), args.end());
   return pagora_test::RunProcess(PAGORA_CLI_PATH, full, {{"PAGORA_READER_DIR", sockets_}}, work_,
                                  root_);

@@ -26,6 +26,10 @@ extern const DemoTitle kDemoTitles[5];
 // The entry names of kDemoTitles, in order.
 std::vector<std::string> DemoEntries();
 
+// The plugin module the tests load: PAGORA_E2E_MODULE when set (the suite
+// runs a second time against the shipped Windows DLL so), else the build's.
+std::string ModuleUnderTest();
+
 class ReaderFixture : public ::testing::Test {
  protected:
   void SetUp() override;

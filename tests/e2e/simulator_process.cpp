@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/cli/test_support/run_process.h"
+
 namespace pagora_e2e {
 
 namespace {
@@ -42,8 +44,8 @@ bool SimulatorProcess::Start(const std::string& program, const std::string& imag
     *error = "pipe failed";
     return false;
   }
-  std::vector<std::string> args = {program,        "--image",   image_dir, "--socket-dir",
-                                   socket_dir,     "--control", control_path};
+  std::vector<std::string> args = pagora_test::CommandLine(
+      program, {"--image", image_dir, "--socket-dir", socket_dir, "--control", control_path});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -51,7 +53,7 @@ bool SimulatorProcess::Start(const std::string& program, const std::string& imag
   if (pid == 0) {
     const int log_fd = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (log_fd < 0 || ::dup2(ready_pipe[1], 1) < 0 || ::dup2(log_fd, 2) < 0) ::_exit(127);
-    ::execv(program.c_str(), argv.data());
+    ::execv(args[0].c_str(), argv.data());
     ::_exit(127);
   }
   ::close(ready_pipe[1]);

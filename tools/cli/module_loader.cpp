@@ -2,6 +2,8 @@
 #include "tools/cli/module_loader.h"
 
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <vector>
 
 #if defined(_WIN32)
@@ -17,6 +19,12 @@ extern "C" __declspec(dllimport) DWORD __stdcall GetModuleFileNameA(void* module
 #else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
+
+#if defined(PAGORA_PE_MODULES)
+#include "tools/cli/pe_exports_bridge.h"
+#include "tools/peloader/pe_module.h"
+#include "tools/peloader/standins/standins.h"
 #endif
 
 namespace pagora_cli {
@@ -81,18 +89,65 @@ std::string ExecutableDirectory() {
   return path.substr(0, cut == 0 ? 1 : cut);
 }
 
+#if !defined(_WIN32)
+// A Windows DLL begins with the DOS header's "MZ".
+bool IsWindowsModule(const std::string& path) {
+  char magic[2] = {};
+  std::ifstream in(path, std::ios::binary);
+  return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+}
+#endif
+
+std::string NotAPlugin(const std::string& path, const std::string& missing) {
+  return "module '" + path + "' is not a file-system plugin: it lacks " + missing;
+}
+
 }  // namespace
 
 PluginModule::~PluginModule() { Unload(); }
 
 void PluginModule::Unload() {
+#if defined(PAGORA_PE_MODULES)
+  if (windows_module_ != nullptr) {
+    ReleaseBridge();
+    delete windows_module_;
+    windows_module_ = nullptr;
+    handle_ = nullptr;
+  }
+#endif
   if (handle_ != nullptr) CloseModule(handle_);
   handle_ = nullptr;
   exports_ = PluginExports();
 }
 
+bool PluginModule::LoadWindowsModule(const std::string& path, std::string* error) {
+#if defined(PAGORA_PE_MODULES)
+  auto module = std::make_unique<pe::PeModule>();
+  std::string reason;
+  if (module->LoadFile(path, pe::ResolveStandIn, &reason) != 0) {
+    *error = "cannot load module '" + path + "': " + reason;
+    return false;
+  }
+  std::string missing;
+  if (!BridgeExports(*module, &exports_, &missing)) {
+    *error = NotAPlugin(path, missing);
+    return false;
+  }
+  windows_module_ = module.release();
+  handle_ = windows_module_->base();
+  return true;
+#else
+  *error = "cannot load module '" + path +
+           "': it is a Windows DLL, which only the 32-bit x86 build of this host loads";
+  return false;
+#endif
+}
+
 bool PluginModule::Load(const std::string& path, std::string* error) {
   Unload();
+#if !defined(_WIN32)
+  if (IsWindowsModule(path)) return LoadWindowsModule(path, error);
+#endif
   std::string reason;
   void* handle = OpenModule(path, &reason);
   if (handle == nullptr) {
@@ -127,7 +182,7 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
   }
   if (!missing.empty()) {
     CloseModule(handle);
-    *error = "module '" + path + "' is not a file-system plugin: it lacks " + missing;
+    *error = NotAPlugin(path, missing);
     return false;
   }
   handle_ = handle;

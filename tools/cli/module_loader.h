@@ -5,6 +5,10 @@
 
 #include "plugin/fs_api.h"
 
+namespace pe {
+class PeModule;
+}
+
 namespace pagora_cli {
 
 struct PluginExports {
@@ -28,17 +32,22 @@ class PluginModule {
   PluginModule& operator=(const PluginModule&) = delete;
 
   // Loads `path` and resolves all nine exports. On failure returns false,
-  // sets `error` to a readable reason and holds no module.
+  // sets `error` to a readable reason and holds no module. Off Windows, a
+  // Windows DLL is loaded by the PE loader where the build has it (32-bit
+  // x86) and its exports are called in its own convention.
   bool Load(const std::string& path, std::string* error);
 
   const PluginExports& exports() const { return exports_; }
-  // The system's handle of the loaded module, for lookups beyond the nine.
+  // The system's handle of the loaded module, for lookups beyond the nine
+  // (for a Windows DLL, its base address, as on Windows).
   void* handle() const { return handle_; }
 
  private:
   void Unload();
+  bool LoadWindowsModule(const std::string& path, std::string* error);
 
   void* handle_ = nullptr;
+  pe::PeModule* windows_module_ = nullptr;  // set when the PE loader holds the module
   PluginExports exports_;
 };
 

@@ -20,6 +20,17 @@ std::string ReadAll(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> CommandLine(const std::string& program,
+                                     const std::vector<std::string>& args) {
+  std::vector<std::string> line;
+#if defined(PAGORA_TEST_EMULATOR)
+  line.push_back(PAGORA_TEST_EMULATOR);
+#endif
+  line.push_back(program);
+  line.insert(line.end(), args.begin(), args.end());
+  return line;
+}
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env, const std::string& cwd,
                          const std::string& scratch_dir) {
@@ -32,8 +43,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   std::vector<char*> envp;
   for (std::string& entry : env_text) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::vector<std::string> arg_text = {program};
-  arg_text.insert(arg_text.end(), args.begin(), args.end());
+  std::vector<std::string> arg_text = CommandLine(program, args);
   std::vector<char*> argv;
   for (std::string& arg : arg_text) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -47,7 +57,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         dup2(err_fd, 2) < 0 || chdir(cwd.c_str()) != 0) {
       _exit(127);
     }
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(arg_text[0].c_str(), argv.data(), envp.data());
     _exit(127);
   }
   ProcessResult result;

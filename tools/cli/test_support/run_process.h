@@ -13,6 +13,12 @@ struct ProcessResult {
   std::string err;
 };
 
+// The command line that runs `program` with `args`: behind the build's
+// emulator when its programs need one (PAGORA_TEST_EMULATOR), as the
+// system cannot start them itself.
+std::vector<std::string> CommandLine(const std::string& program,
+                                     const std::vector<std::string>& args);
+
 // Runs `program` with `args` in `cwd`, with exactly the variables in `env`
 // and no standard input. Output is collected through files in `scratch_dir`.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,

@@ -1,0 +1,31 @@
+# GoogleTest built from the sources of the Debian googletest package with the
+# build's own compiler and flags, for builds whose target Debian ships no
+# GoogleTest libraries for (Windows, 32-bit x86). Its code is not ours, so it
+# builds without the project's warning options.
+#   pagora_googletest_from_source(<with threads: ON|OFF>)
+# defines GTest::gtest, GTest::gtest_main, GTest::gmock and GTest::gmock_main.
+function(pagora_googletest_from_source threads)
+  if(TARGET GTest::gtest)
+    return()
+  endif()
+  set(PAGORA_GOOGLETEST_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+  if(NOT EXISTS ${PAGORA_GOOGLETEST_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest sources not found in ${PAGORA_GOOGLETEST_DIR} (install googletest)")
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  if(threads)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  else()
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  endif()
+  get_directory_property(saved_options COMPILE_OPTIONS)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+  add_subdirectory(${PAGORA_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "${saved_options}")
+  foreach(gtest_target gtest gtest_main gmock gmock_main)
+    if(NOT TARGET GTest::${gtest_target})
+      add_library(GTest::${gtest_target} ALIAS ${gtest_target})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,20 @@
+// Looks up a mapped image's exports by name and by ordinal.
+#pragma once
+
+#include <cstdint>
+
+#include "tools/peloader/byte_view.h"
+#include "tools/peloader/pe_headers.h"
+
+namespace pe {
+
+// The address of export `name`, or nullptr when the image has no such
+// export, or only a forwarder to another DLL, or a table outside the image.
+void* FindExport(unsigned char* base, const ByteView& image, const Headers& headers,
+                 const char* name);
+
+// The same by ordinal (the number the export table gives, base included).
+void* FindExport(unsigned char* base, const ByteView& image, const Headers& headers,
+                 std::uint32_t ordinal);
+
+}  // namespace pe

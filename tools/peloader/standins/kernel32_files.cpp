@@ -1,0 +1,122 @@
+// KERNEL32's file, device and handle calls, and the last error: the same
+// platform table the native plugin uses (devlink/platform.h), so CreateFileA
+// on a reader's device path connects to its socket and DeviceIoControl
+// speaks its frames, and local files are POSIX files.
+#include <unistd.h>
+
+#include "devlink/platform.h"
+#include "tools/peloader/standins/host_objects.h"
+#include "tools/peloader/standins/standins.h"
+
+namespace pe {
+
+namespace {
+
+const pagora::Platform& Os() { return pagora::NativePlatform(); }
+
+constexpr Dword kMoveFileReplaceExisting = 1;
+constexpr Dword kDuplicateSameAccess = 2;
+void* const kCurrentProcess = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+void* const kCurrentThread = reinterpret_cast<void*>(static_cast<std::intptr_t>(-2));
+
+Handle PE_API CreateFileA(const char* path, Dword access, Dword share, void*, Dword disposition,
+                          Dword attributes, Handle) {
+  return Os().create_file(path, access, share, disposition, attributes);
+}
+
+Bool PE_API ReadFile(Handle file, void* buffer, Dword length, Dword* read, void*) {
+  Dword count = 0;
+  const Bool ok = Os().read_file(file, buffer, length, &count);
+  if (read != nullptr) *read = count;
+  return ok;
+}
+
+Bool PE_API WriteFile(Handle file, const void* buffer, Dword length, Dword* written, void*) {
+  Dword count = 0;
+  const Bool ok = Os().write_file(file, buffer, length, &count);
+  if (written != nullptr) *written = count;
+  return ok;
+}
+
+Dword PE_API GetFileSize(Handle file, Dword* high) {
+  Dword upper = 0;
+  const Dword low = Os().get_file_size(file, &upper);
+  if (high != nullptr) *high = upper;
+  return low;
+}
+
+Bool PE_API DeleteFileA(const char* path) { return Os().delete_file(path); }
+
+Bool PE_API MoveFileExA(const char* from, const char* to, Dword flags) {
+  if ((flags & kMoveFileReplaceExisting) == 0) {
+    // Without the flag an existing target is an error, as on Windows.
+    if (access(to, F_OK) == 0) {
+      SetLastErrorCode(kErrorAlreadyExists);
+      return 0;
+    }
+  }
+  return Os().replace_file(from, to);
+}
+
+Bool PE_API DeviceIoControl(Handle device, Dword code, const void* in, Dword in_length, void* out,
+                            Dword out_length, Dword* returned, void*) {
+  Dword count = 0;
+  const Bool ok = Os().device_io_control(device, code, in, in_length, out, out_length, &count);
+  if (returned != nullptr) *returned = count;
+  return ok;
+}
+
+Bool PE_API CloseHandle(Handle handle) {
+  if (CloseHostObject(handle)) return 1;
+  return Os().close_handle(handle);
+}
+
+Bool PE_API GetHandleInformation(Handle handle, Dword* flags) {
+  if (handle == nullptr || handle == pagora::InvalidOsHandle()) {
+    SetLastErrorCode(kErrorInvalidHandle);
+    return 0;
+  }
+  if (flags != nullptr) *flags = 0;  // neither inherited nor protected
+  return 1;
+}
+
+// Only the pseudo-handle of the current thread is duplicated, into a real
+// handle of this process: what a runtime does to keep a thread's handle.
+Bool PE_API DuplicateHandle(Handle source_process, Handle source, Handle target_process,
+                            Handle* target, Dword, Bool, Dword options) {
+  if (source_process != kCurrentProcess || target_process != kCurrentProcess ||
+      source != kCurrentThread || (options & ~kDuplicateSameAccess) != 0 || target == nullptr) {
+    SetLastErrorCode(kErrorNotSupported);
+    return 0;
+  }
+  *target = NewThreadHandle(0);
+  return *target != nullptr ? 1 : 0;
+}
+
+Dword PE_API GetLastError() { return LastErrorCode(); }
+
+void PE_API SetLastError(Dword code) { SetLastErrorCode(code); }
+
+const StandIn kEntries[] = {
+    {"CreateFileA", Entry(&CreateFileA)},
+    {"ReadFile", Entry(&ReadFile)},
+    {"WriteFile", Entry(&WriteFile)},
+    {"GetFileSize", Entry(&GetFileSize)},
+    {"DeleteFileA", Entry(&DeleteFileA)},
+    {"MoveFileExA", Entry(&MoveFileExA)},
+    {"DeviceIoControl", Entry(&DeviceIoControl)},
+    {"CloseHandle", Entry(&CloseHandle)},
+    {"GetHandleInformation", Entry(&GetHandleInformation)},
+    {"DuplicateHandle", Entry(&DuplicateHandle)},
+    {"GetLastError", Entry(&GetLastError)},
+    {"SetLastError", Entry(&SetLastError)},
+};
+
+}  // namespace
+
+void SetLastErrorCode(std::uint32_t code) { Os().set_last_error(code); }
+std::uint32_t LastErrorCode() { return Os().get_last_error(); }
+
+extern const StandInList kKernel32Files = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+
+}  // namespace pe

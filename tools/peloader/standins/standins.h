@@ -1,0 +1,73 @@
+// The stand-ins a loaded module's imports are bound to: for each Windows
+// DLL the module may import from, its functions (and data) by name, done
+// with this system's calls. Calls the module makes behave as the Windows
+// documentation says; calls this host cannot honour (threads, other
+// processes) fail with a documented error rather than pretend.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "tools/peloader/stdcall_call.h"
+
+namespace pe {
+
+struct StandIn {
+  const char* name;
+  void* address;  // the function, or the data object of a data import
+};
+
+// One file's share of a DLL's stand-ins.
+struct StandInList {
+  const StandIn* entries;
+  std::size_t count;
+};
+
+// A DLL this host stands in for. Its address is the module handle the
+// module gets from GetModuleHandle and LoadLibrary for it.
+struct StandInDll {
+  const char* name;
+  const StandInList* const* lists;  // ends with nullptr
+};
+
+// The DLL of that name (any letter case, ".dll" optional), or nullptr.
+const StandInDll* FindStandInDll(const char* name);
+
+// True when `handle` is the handle of a DLL this host stands in for.
+bool IsStandInDll(const void* handle);
+
+// The stand-in for `name` in `dll`, or nullptr.
+void* FindStandIn(const StandInDll* dll, const char* name);
+
+// ImportResolver for PeModule: the stand-in for dll!name, or nullptr.
+void* ResolveStandIn(const char* dll, const char* name);
+
+// The address of a stand-in function, for the tables.
+template <typename Fn>
+void* Entry(Fn function) {
+  void* address = nullptr;
+  static_assert(sizeof(function) == sizeof(address), "code and data addresses share a size");
+  std::memcpy(&address, &function, sizeof(address));
+  return address;
+}
+
+// The calling thread's last error (GetLastError / SetLastError).
+void SetLastErrorCode(std::uint32_t code);
+std::uint32_t LastErrorCode();
+
+// Windows types and codes the stand-ins use.
+using Bool = std::int32_t;
+using Dword = std::uint32_t;
+using Handle = void*;
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorCallNotImplemented = 120;
+constexpr std::uint32_t kErrorModNotFound = 126;
+constexpr std::uint32_t kErrorProcNotFound = 127;
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
+constexpr std::uint32_t kErrorInvalidUserBuffer = 1784;
+
+}  // namespace pe

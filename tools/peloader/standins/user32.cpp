@@ -1,0 +1,23 @@
+// USER32's message box: no window here, so the platform table's message
+// goes to standard error and the box is answered OK (IDOK).
+#include "devlink/platform.h"
+#include "tools/peloader/standins/standins.h"
+
+namespace pe {
+
+namespace {
+
+std::int32_t PE_API MessageBoxA(Handle, const char* text, const char* caption, Dword type) {
+  return pagora::NativePlatform().message_box(text != nullptr ? text : "",
+                                              caption != nullptr ? caption : "Error", type);
+}
+
+const StandIn kEntries[] = {
+    {"MessageBoxA", Entry(&MessageBoxA)},
+};
+
+}  // namespace
+
+extern const StandInList kUser32 = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+
+}  // namespace pe
