@@ -221,5 +221,62 @@ TEST_F(CliSession, ListingAfterFailuresAtEachStep) {
   }
 }
 
+TEST_F(CliSession, DetailColumnsOfEveryTitle) {
+  if (ModuleUnderTest() != PAGORA_MODULE_PATH) {
+    GTEST_SKIP() << "the host reaches a Windows DLL's content functions only through the "
+                    "module loader's bridge, which does not carry them";
+  }
+  const pagora_test::ProcessResult ls = Cli({"ls", "-l"});
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  // Each title's line holds its details in the column order.
+  struct Case {
+    const char* entry;
+    std::vector<std::string> details;
+  } cases[] = {
+      {"The Salt Road [Amos Kettleby].rb",
+       {"The Salt Road", "Amos Kettleby", "Greyhaven Press", "0-900000-01-7", "no",
+        "internal memory", "book\\The Salt Road.rb"}},
+      {"Letters from the Fen [Josiah Brandwell].rb",
+       {"Letters from the Fen", "Josiah Brandwell", "-", "-", "-", "no", "internal memory"}},
+      {"Voyage of the Marigold [Silas Penhallow].rb",
+       {"Voyage of the Marigold", "Silas Penhallow", "Marrow & Finch", "0-900000-05-X", "no",
+        "card", "SM\\book\\Voyage of the Marigold.rb"}},
+  };
+  for (const Case& c : cases) {
+    const std::size_t start = ls.out.find(std::string("  ") + c.entry + "  ");
+    ASSERT_NE(start, std::string::npos) << c.entry << ":\n" << ls.out;
+    const std::string line = ls.out.substr(start, ls.out.find('\n', start) - start);
+    std::size_t at = std::string(c.entry).size() + 2;
+    for (const std::string& detail : c.details) {
+      at = line.find("  " + detail, at);
+      ASSERT_NE(at, std::string::npos) << detail << " in: " << line;
+      at += 2 + detail.size();
+    }
+  }
+}
+
+TEST_F(CliSession, PropertiesAndOpeningATitle) {
+  const pagora_test::ProcessResult info = Cli({"info", "The Salt Road [Amos Kettleby].rb"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.err.find("Title: The Salt Road\nAuthor: Amos Kettleby\n"
+                          "Publisher: Greyhaven Press\nISBN: 0-900000-01-7\nAnnotated: no\n"
+                          "Size: 97213 bytes\nStorage: internal memory\n"
+                          "Reader path: book\\The Salt Road.rb\n"),
+            std::string::npos)
+      << info.err;
+
+  const DemoTitle& title = kDemoTitles[0];
+  const pagora_test::ProcessResult open = Cli({"open", title.entry});
+  ASSERT_EQ(open.status, 0) << open.err;
+  // The copy's path is the last line of the output.
+  const std::size_t last = open.out.rfind('\n', open.out.size() - 2) + 1;
+  const std::filesystem::path copy = open.out.substr(last, open.out.size() - 1 - last);
+  EXPECT_EQ(copy.filename(), title.entry);
+  EXPECT_TRUE(ReadFile(copy.string()) == ReadFile(BookPath(image_, title.storage, title.file)));
+  std::filesystem::remove_all(copy.parent_path());
+
+  EXPECT_EQ(Cli({"open", "Pagora Disconnected"}).status, kExitForResult + FS_FILE_NOTFOUND);
+}
+
 }  // namespace
 }  // namespace pagora_e2e

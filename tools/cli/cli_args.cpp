@@ -20,6 +20,8 @@ constexpr CommandShape kCommands[] = {
     {"get", 1, 2, Command::kGet, true},
     {"put", 1, 2, Command::kPut, true},
     {"rm", 1, 1, Command::kRemove, false},
+    {"info", 1, 1, Command::kInfo, false},
+    {"open", 1, 1, Command::kOpen, false},
 };
 
 const CommandShape* FindCommand(const std::string& word) {
@@ -58,6 +60,8 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
       options.move = true;
     } else if (arg == "--resume") {
       options.resume = true;
+    } else if (arg == "-l" || arg == "--long") {
+      options.long_listing = true;
     } else if (arg == "--module" || arg.rfind("--module=", 0) == 0) {
       if (module_given) return Fail("--module given twice");
       module_given = true;
@@ -89,6 +93,9 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
   if (!shape->takes_copy_flags && (options.overwrite || options.move || options.resume)) {
     return Fail(std::string(shape->word) + " takes no --overwrite, --move or --resume");
   }
+  if (options.long_listing && shape->command != Command::kList) {
+    return Fail(std::string(shape->word) + " takes no -l");
+  }
   ParseResult result;
   result.ok = true;
   result.options = options;
@@ -108,11 +115,20 @@ std::string UsageText() {
          "the folder (a listing), since the plugin finds titles in its last listing.\n"
          "\n"
          "Commands:\n"
-         "  ls                 list the folder: size and name of each entry\n"
+         "  ls [-l]            list the folder: size and name of each entry; with -l\n"
+         "                     (--long) also a column for each detail field the\n"
+         "                     module offers (its content functions)\n"
          "  get NAME [DEST]    download entry NAME to DEST (default: NAME here;\n"
          "                     a directory DEST receives NAME inside it)\n"
          "  put FILE [NAME]    upload local FILE as NAME (default: FILE's own name)\n"
          "  rm NAME            delete entry NAME\n"
+         "  info NAME          show the properties of entry NAME: the module shows\n"
+         "                     them in its message box, which the native build\n"
+         "                     writes to standard error\n"
+         "  open NAME          open entry NAME as a file manager does on Enter: when\n"
+         "                     the module leaves opening to the host, download it\n"
+         "                     into a new temporary folder and print the copy's path\n"
+         "                     (the copy stays there for you to open)\n"
          "\n"
          "Options:\n"
          "  --module PATH      the plugin module (default: pagora.wfx beside pagora-cli)\n"

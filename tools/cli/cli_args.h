@@ -6,7 +6,7 @@
 
 namespace pagora_cli {
 
-enum class Command { kNone, kList, kGet, kPut, kRemove };
+enum class Command { kNone, kList, kGet, kPut, kRemove, kInfo, kOpen };
 
 struct Options {
   Command command = Command::kNone;
@@ -14,6 +14,7 @@ struct Options {
   bool overwrite = false;
   bool move = false;
   bool resume = false;
+  bool long_listing = false;  // ls -l: the detail columns too
   bool help = false;
   std::vector<std::string> operands;  // the command's arguments, in order
 };

@@ -30,6 +30,9 @@ TEST(CliArgs, AcceptedCommandLines) {
        Command::kPut, "", {"f.rb", "n.rb"}, 7},
       {"dash dash", {"rm", "--", "--move"}, Command::kRemove, "", {"--move"}, 0},
       {"lone dash is a word", {"rm", "-"}, Command::kRemove, "", {"-"}, 0},
+      {"ls long", {"ls", "-l"}, Command::kList, "", {}, 0},
+      {"info", {"info", "A [B].rb"}, Command::kInfo, "", {"A [B].rb"}, 0},
+      {"open", {"open", "A [B].rb"}, Command::kOpen, "", {"A [B].rb"}, 0},
   };
   for (const Case& c : cases) {
     const ParseResult result = ParseArgs(c.args);
@@ -63,6 +66,10 @@ TEST(CliArgs, RejectedCommandLines) {
       {"module without path", {"ls", "--module"}, "needs a path"},
       {"module empty", {"--module=", "ls"}, "needs a path"},
       {"module twice", {"--module", "a", "--module", "b", "ls"}, "twice"},
+      {"long get", {"get", "-l", "a"}, "get takes no -l"},
+      {"info without name", {"info"}, "missing argument"},
+      {"open two", {"open", "a", "b"}, "too many"},
+      {"open with copy flag", {"open", "a", "--overwrite"}, "takes no"},
   };
   for (const Case& c : cases) {
     const ParseResult result = ParseArgs(c.args);
@@ -79,8 +86,9 @@ TEST(CliArgs, HelpWinsOverAnythingElse) {
     EXPECT_TRUE(result.ok && result.options.help) << args[0];
   }
   const std::string usage = UsageText();
-  for (const char* word : {"ls", "get NAME [DEST]", "put FILE [NAME]", "rm NAME", "--overwrite",
-                           "--move", "--resume", "--module PATH", "Exit status"}) {
+  for (const char* word : {"ls [-l]", "get NAME [DEST]", "put FILE [NAME]", "rm NAME",
+                           "info NAME", "standard error", "open NAME", "--overwrite", "--move",
+                           "--resume", "--module PATH", "Exit status"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

@@ -243,6 +243,45 @@ TEST_F(CliRun, CtrlCAnswersAbortAtTheNextReport) {
   EXPECT_TRUE(fs::exists(work_ / "up.rb")) << "the source stays";
 }
 
+TEST_F(CliRun, DetailsPropertiesAndOpening) {
+  WriteFile(reader_ / "A [X].rb", std::string(10, 'a'));
+  WriteFile(reader_ / "notes", "abc");
+  Outcome run = Cli({"ls", "-l"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Fake Reader:\n"
+            "        SIZE  NAME      Extension  Book\n"
+            "          10  A [X].rb  rb         yes\n"
+            "           3  notes     -          no\n");
+  EXPECT_EQ(CallsFrom("FsContentGetValue"),
+            (Lines{"FsContentGetValue /A [X].rb 0", "FsContentGetValue /A [X].rb 1",
+                   "FsContentGetValue /notes 0", "FsContentGetValue /notes 1"}));
+
+  run = Cli({"info", "A [X].rb"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Fake Reader: A [X].rb\n"), std::string::npos) << run.err;
+  EXPECT_EQ(Calls().back(), "FsExecuteFile /A [X].rb properties");
+
+  run = Cli({"open", "A [X].rb"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string prefix = "Fake Reader:\n";
+  ASSERT_EQ(run.out.compare(0, prefix.size(), prefix), 0) << run.out;
+  const fs::path copy = run.out.substr(prefix.size(), run.out.size() - prefix.size() - 1);
+  EXPECT_EQ(copy.filename(), "A [X].rb");
+  EXPECT_EQ(copy.parent_path().filename().string().rfind("pagora-open-", 0), 0u) << copy;
+  EXPECT_EQ(ReadFile(copy), std::string(10, 'a'));
+  EXPECT_EQ(CallsFrom("FsExecuteFile"),
+            (Lines{"FsExecuteFile /A [X].rb open", "FsGetFile /A [X].rb " + copy.string() + " 0"}));
+  fs::remove_all(copy.parent_path());
+
+  for (const char* command : {"info", "open"}) {
+    run = Cli({command, "missing.rb"});
+    EXPECT_EQ(run.status, 10 + FS_FILE_NOTFOUND) << command;
+    EXPECT_NE(run.err.find("no title is listed as 'missing.rb'"), std::string::npos) << run.err;
+    EXPECT_EQ(CallsFrom("FsGetFile"), Lines{}) << command << ": nothing downloaded";
+  }
+}
+
 TEST_F(CliRun, RefusesBadInputPlainly) {
   struct Case {
     const char* label;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tools/cli/cli_args.h"
+#include "tools/cli/detail_columns.h"
 #include "tools/cli/interrupt.h"
 #include "tools/cli/module_loader.h"
 #include "tools/cli/progress.h"
@@ -61,8 +62,12 @@ int main(int argc, char** argv) {
   }
 
   // Ctrl-C asks a transfer to stop; anything else it ends at once.
-  if (options.command == Command::kGet || options.command == Command::kPut) CatchInterrupt();
+  if (options.command == Command::kGet || options.command == Command::kPut ||
+      options.command == Command::kOpen) {
+    CatchInterrupt();
+  }
   const bool terminal = PAGORA_ISATTY(stderr) != 0;
   ProgressDisplay progress(stderr, terminal, terminal ? TerminalWidth() : 80);
-  return RunCommand(module.exports(), options, request, &progress, stdout, stderr);
+  return RunCommand(module.exports(), options, request, &progress, stdout, stderr,
+                    FindContentExports(module, module_path));
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/cli/execute_commands.h"
 #include "tools/cli/host_path.h"
 #include "tools/cli/interrupt.h"
 #include "tools/cli/result_codes.h"
@@ -170,6 +171,8 @@ bool MakeRequest(const Options& options, Request* request, std::string* error) {
       request->name = operands.size() > 1 ? operands[1] : LocalBaseName(operands[0]);
       break;
     case Command::kRemove:
+    case Command::kInfo:
+    case Command::kOpen:
       request->name = operands[0];
       break;
     case Command::kList:
@@ -180,7 +183,8 @@ bool MakeRequest(const Options& options, Request* request, std::string* error) {
 }
 
 int RunCommand(const PluginExports& plugin, const Options& options, const Request& request,
-               ProgressDisplay* progress, std::FILE* out, std::FILE* err) {
+               ProgressDisplay* progress, std::FILE* out, std::FILE* err,
+               const ContentExports& content) {
   plugin.init(kPluginNumber, HostProgress, nullptr, nullptr);
   char root[260];
   std::memset(root, 0, sizeof(root));
@@ -193,7 +197,7 @@ int RunCommand(const PluginExports& plugin, const Options& options, const Reques
   int status = kExitUsage;
   switch (options.command) {
     case Command::kList:
-      status = List(plugin, out);
+      status = options.long_listing ? ListWithDetails(plugin, content, out, err) : List(plugin, out);
       break;
     case Command::kGet:
       status = Get(plugin, options, request, progress, out, err);
@@ -203,6 +207,12 @@ int RunCommand(const PluginExports& plugin, const Options& options, const Reques
       break;
     case Command::kRemove:
       status = Remove(plugin, request, out, err);
+      break;
+    case Command::kInfo:
+      status = ShowInfo(plugin, content, request, err);
+      break;
+    case Command::kOpen:
+      status = OpenEntry(plugin, request, progress, out, err);
       break;
     case Command::kNone:
       break;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/cli/cli_args.h"
+#include "tools/cli/detail_columns.h"
 #include "tools/cli/module_loader.h"
 #include "tools/cli/progress.h"
 
@@ -37,8 +38,10 @@ struct Request {
 bool MakeRequest(const Options& options, Request* request, std::string* error);
 
 // FsInit, FsGetDefRootName, then the command. Results go to `out`, messages
-// to `err`. Gives the exit status.
+// to `err`. `content` serves ls -l and info where the module has it. Gives
+// the exit status.
 int RunCommand(const PluginExports& plugin, const Options& options, const Request& request,
-               ProgressDisplay* progress, std::FILE* out, std::FILE* err);
+               ProgressDisplay* progress, std::FILE* out, std::FILE* err,
+               const ContentExports& content = ContentExports());
 
 }  // namespace pagora_cli

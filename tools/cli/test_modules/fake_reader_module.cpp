@@ -198,6 +198,43 @@ BOOL WFX_CALL FsDeleteFile(char* remote_name) {
   return ReaderDir(&dir) && fs::remove(dir / (remote_name + 1), ec) ? kTrue : kFalse;
 }
 
-int WFX_CALL FsExecuteFile(HWND, char*, char*) { return FS_EXEC_OK; }
+// "open" on an entry is left to the host; "properties" writes one line to
+// standard error, as the native build's message box does.
+int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
+  Log(std::string("FsExecuteFile ") + remote_name + " " + verb);
+  fs::path dir;
+  std::error_code ec;
+  if (!ReaderDir(&dir) || !fs::is_regular_file(dir / (remote_name + 1), ec)) return FS_EXEC_OK;
+  if (std::strcmp(verb, "open") == 0) return FS_EXEC_YOURSELF;
+  if (std::strcmp(verb, "properties") == 0) std::fprintf(stderr, "Fake Reader: %s\n", remote_name + 1);
+  return FS_EXEC_OK;
+}
+
+// Two detail fields: an entry's extension, and whether it is a book.
+int WFX_CALL FsContentGetSupportedField(int index, char* name, char* units, int maxlen) {
+  static const char* const kNames[] = {"Extension", "Book"};
+  if (index < 0) return ft_nosuchfield;
+  if (index >= 2) return ft_nomorefields;
+  std::snprintf(name, static_cast<std::size_t>(maxlen), "%s", kNames[index]);
+  units[0] = '\0';
+  return index == 0 ? ft_string : ft_boolean;
+}
+
+int WFX_CALL FsContentGetValue(char* remote_name, int index, int, void* value, int maxlen, int) {
+  Log(std::string("FsContentGetValue ") + remote_name + " " + std::to_string(index));
+  fs::path dir;
+  std::error_code ec;
+  if (!ReaderDir(&dir) || !fs::is_regular_file(dir / (remote_name + 1), ec)) return ft_fileerror;
+  const std::string extension = fs::path(remote_name + 1).extension().string();
+  if (index == 1) {
+    const int book = extension == ".rb" ? 1 : 0;
+    std::memcpy(value, &book, sizeof book);
+    return ft_boolean;
+  }
+  if (extension.empty()) return ft_fieldempty;
+  std::snprintf(static_cast<char*>(value), static_cast<std::size_t>(maxlen), "%s",
+                extension.c_str() + 1);
+  return ft_string;
+}
 
 }  // extern "C"
