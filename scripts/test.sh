@@ -5,7 +5,8 @@
 #   2. runs the same suite under the address, undefined-behaviour and leak
 #      sanitizers;
 #   3. builds both Windows DLLs, checks them as built, and runs the Windows
-#      suite and a Windows host under Wine;
+#      suite and a Windows host under Wine; packs them into the installation
+#      archive and checks it;
 #   4. builds the native tree for 32-bit x86 and runs the whole native suite
 #      under qemu-i386-static, the end-to-end tests a second time against
 #      the shipped 32-bit DLL in the PE loader;
@@ -30,6 +31,9 @@ ctest --preset asan -j2
 
 step "Windows builds, DLL checks and the Windows suite under Wine"
 scripts/windows-checks.sh
+
+step "installation archive"
+scripts/package.sh
 
 step "32-bit x86 build; its suite and the shipped 32-bit DLL under qemu-i386-static"
 # The end-to-end tests load build/win32/pagora.wfx: built above, and again
