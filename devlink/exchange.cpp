@@ -4,16 +4,10 @@
 
 #include "catalog/reader_state.h"
 #include "devlink/device.h"
+#include "devlink/scoped.h"
 
 namespace pagora {
 namespace {
-
-// The download's temporary file: a short name in the target's folder, so
-// any target name the file system allows leaves room for it, created
-// exclusively, so no file of the user is ever opened.
-constexpr char kPartPattern[] = "~pgr0000.tmp";
-constexpr int kPartDigits = 4;     // the zeros of the pattern, from index 4
-constexpr int kPartAttempts = 64;  // names tried before the folder counts as full
 
 // A block length as the driver reported it, but never past the room given:
 // the count is untrusted, the buffer is ours.
@@ -25,51 +19,81 @@ std::int32_t NameSize(const char* name) {
   return static_cast<std::int32_t>(std::strlen(name) + 1);
 }
 
-// Closes and removes the temporary file of a failed download, keeping the
-// last-error value of the failure for the caller.
-void DiscardPart(OsHandle file, const char* part_path) {
-  const Platform& os = Os();
-  const std::uint32_t error = os.get_last_error();
-  os.close_handle(file);
-  os.delete_file(part_path);
-  os.set_last_error(error);
+// The length of `path`'s folder part, its last separator included.
+std::size_t FolderLength(const char* path) {
+  std::size_t folder = std::strlen(path);
+  while (folder > 0 && !IsLocalSeparator(path[folder - 1])) --folder;
+  return folder;
 }
 
-// Creates the temporary file beside `target`: its path into `*part_path`
-// (allocated, the caller frees it) and the open handle, or
-// InvalidOsHandle() with the failing call's error.
-OsHandle CreatePartFile(const char* target, char** part_path) {
-  const Platform& os = Os();
-  std::size_t folder = std::strlen(target);
-  while (folder > 0 && !IsLocalSeparator(target[folder - 1])) --folder;
-  auto* path = static_cast<char*>(os.allocate(folder + sizeof kPartPattern));
-  if (path == nullptr) {
-    os.set_last_error(kErrorNotEnoughMemory);
-    return InvalidOsHandle();
-  }
-  std::memcpy(path, target, folder);
-  std::memcpy(path + folder, kPartPattern, sizeof kPartPattern);
-  // Successive downloads start from successive names; an existing file only
-  // moves the attempt on to the next one.
-  static std::uint32_t next_name = 0;
-  for (int attempt = 0; attempt < kPartAttempts; ++attempt) {
-    std::uint32_t n = next_name++;
-    for (int d = kPartDigits - 1; d >= 0; --d, n >>= 4) {
-      path[folder + 4 + static_cast<std::size_t>(d)] = "0123456789abcdef"[n & 0xF];
+// The download's temporary file: a short name in the target's folder, so
+// any target name the file system allows leaves room for it, created
+// exclusively, so no file of the user is ever opened. Unless it took the
+// target's place, it is closed and removed when the scope ends.
+class PartFile {
+ public:
+  explicit PartFile(const char* target)
+      : folder_(FolderLength(target)), path_(folder_ + sizeof kPattern) {
+    if (path_.get() == nullptr) {
+      Fail(kErrorNotEnoughMemory);
+      return;
     }
-    OsHandle file = os.create_file(path, kGenericWrite, kFileShareRead, kCreateNew,
-                                   kFileAttributeNormal);
-    if (file != InvalidOsHandle()) {
-      *part_path = path;
-      return file;
+    char* path = path_.get();
+    std::memcpy(path, target, folder_);
+    std::memcpy(path + folder_, kPattern, sizeof kPattern);
+    // Successive downloads start from successive names; an existing file
+    // only moves the attempt on to the next one.
+    static std::uint32_t next_name = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      std::uint32_t n = next_name++;
+      for (std::size_t d = kDigits; d-- > 0; n >>= 4) {
+        path[folder_ + kFirstDigit + d] = "0123456789abcdef"[n & 0xF];
+      }
+      handle_ = Os().create_file(path, kGenericWrite, kFileShareRead, kCreateNew,
+                                 kFileAttributeNormal);
+      made_ = ok();
+      if (made_ || Os().get_last_error() != kErrorFileExists) break;
     }
-    if (os.get_last_error() != kErrorFileExists) break;
   }
-  const std::uint32_t error = os.get_last_error();
-  os.release(path);
-  os.set_last_error(error);
-  return InvalidOsHandle();
-}
+  ~PartFile() {
+    Close();
+    if (!made_) return;
+    KeepLastError keep;
+    Os().delete_file(path_.get());
+  }
+  PartFile(const PartFile&) = delete;
+  PartFile& operator=(const PartFile&) = delete;
+
+  bool ok() const { return handle_ != InvalidOsHandle(); }
+  OsHandle handle() const { return handle_; }
+
+  // Closes the file and lets it take the target's place. 0, or -1 with the
+  // replacing call's error.
+  int Commit(const char* target) {
+    Close();
+    if (Os().replace_file(path_.get(), target) == 0) return -1;
+    made_ = false;  // it is the target now
+    return 0;
+  }
+
+ private:
+  static constexpr char kPattern[] = "~pgr0000.tmp";
+  static constexpr std::size_t kFirstDigit = 4;  // the zeros of the pattern
+  static constexpr std::size_t kDigits = 4;
+  static constexpr int kAttempts = 64;  // names tried before the folder counts as full
+
+  void Close() {
+    if (!ok()) return;
+    KeepLastError keep;
+    Os().close_handle(handle_);
+    handle_ = InvalidOsHandle();
+  }
+
+  std::size_t folder_;
+  ScopedBlock path_;
+  OsHandle handle_ = InvalidOsHandle();
+  bool made_ = false;  // a file of ours stands at the path
+};
 
 }  // namespace
 
@@ -82,8 +106,7 @@ std::int32_t Percent(std::int64_t done, std::int64_t total) {
 
 int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* length) {
   const Platform& os = Os();
-  DevOpen(state);
-  if (state.device == InvalidOsHandle()) return -1;
+  if (DevOpen(state) != 0) return -1;
   const std::int32_t limit = *length > 0 ? *length : 0;
 
   std::int32_t room = limit < DEV_BLOCK_SIZE ? limit : DEV_BLOCK_SIZE;
@@ -97,21 +120,19 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
   std::int32_t received = BlockLength(returned, room);
   if (received == 0) {
     DevRelease(state, false);
-    return -1;
+    return Fail(kErrorHandleEof);
   }
-  if (received == DEV_BLOCK_SIZE) {
-    while (received < limit) {
-      room = limit - received < DEV_BLOCK_SIZE ? limit - received : DEV_BLOCK_SIZE;
-      returned = 0;
-      if (os.device_io_control(state.device, IOCTL_DEV_QUERY_NEXT, nullptr, 0, buffer + received,
-                               static_cast<std::uint32_t>(room), &returned) == 0) {
-        ResetAfterFailure(state);
-        return -1;
-      }
-      const std::int32_t block = BlockLength(returned, room);
-      received += block;
-      if (block != DEV_BLOCK_SIZE) break;
+  // A full block says the reply may go on; a shorter one ends it.
+  for (std::int32_t block = received; block == DEV_BLOCK_SIZE && received < limit;) {
+    room = limit - received < DEV_BLOCK_SIZE ? limit - received : DEV_BLOCK_SIZE;
+    returned = 0;
+    if (os.device_io_control(state.device, IOCTL_DEV_QUERY_NEXT, nullptr, 0, buffer + received,
+                             static_cast<std::uint32_t>(room), &returned) == 0) {
+      ResetAfterFailure(state);
+      return -1;
     }
+    block = BlockLength(returned, room);
+    received += block;
   }
   DevRelease(state, false);
   *length = received;
@@ -121,73 +142,51 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
 int DevDownload(ReaderState& state, const char* name, const char* local_path,
                 std::int32_t expected, ProgressFn progress) {
   const Platform& os = Os();
-  std::int32_t percent = 0;
-  DevOpen(state);
-  if (state.device == InvalidOsHandle()) return -1;
-
-  char* part_path = nullptr;
-  OsHandle file = CreatePartFile(local_path, &part_path);
-  if (file == InvalidOsHandle()) {
+  if (DevOpen(state) != 0) return -1;
+  PartFile part(local_path);
+  if (!part.ok()) {
     DevRelease(state, false);
     return -1;
   }
-
-  int result = -1;
   // The first 4096 bytes of the reply buffer carry each block to the file.
   char* block = state.reply;
   std::int64_t total = 0;
-  std::uint32_t code = IOCTL_DEV_QUERY_START;
-  for (;;) {
+  std::int32_t percent = 0;
+  std::int32_t length = DEV_BLOCK_SIZE;
+  for (bool first = true; length == DEV_BLOCK_SIZE; first = false) {
     std::uint32_t returned = 0;
-    const bool first = code == IOCTL_DEV_QUERY_START;
-    if (os.device_io_control(state.device, code, first ? name : nullptr,
+    if (os.device_io_control(state.device, first ? IOCTL_DEV_QUERY_START : IOCTL_DEV_QUERY_NEXT,
+                             first ? name : nullptr,
                              first ? static_cast<std::uint32_t>(NameSize(name)) : 0, block,
                              DEV_BLOCK_SIZE, &returned) == 0) {
-      DiscardPart(file, part_path);
       ResetAfterFailure(state);
-      break;
+      return -1;
     }
-    const std::int32_t length = BlockLength(returned, DEV_BLOCK_SIZE);
+    length = BlockLength(returned, DEV_BLOCK_SIZE);
     if (first && length == 0) {
-      DiscardPart(file, part_path);
       DevRelease(state, false);
-      break;
+      return Fail(kErrorHandleEof);
     }
     std::uint32_t written = 0;
-    const int wrote = os.write_file(file, block, static_cast<std::uint32_t>(length), &written);
+    const int wrote =
+        os.write_file(part.handle(), block, static_cast<std::uint32_t>(length), &written);
     if (wrote == 0 || written != static_cast<std::uint32_t>(length)) {
-      // A short write succeeds as a call and leaves no error of its own.
-      if (wrote != 0) os.set_last_error(kErrorDiskFull);
-      DiscardPart(file, part_path);
       DevRelease(state, false);
-      break;
+      // A short write succeeds as a call and leaves no error of its own.
+      return wrote == 0 ? -1 : Fail(kErrorDiskFull);
     }
     total += length;
     if (expected != 0) percent = Percent(total, expected);
     if (progress != nullptr) progress(percent);
-    if (length != DEV_BLOCK_SIZE) {
-      DevRelease(state, false);
-      os.close_handle(file);
-      if (os.replace_file(part_path, local_path) != 0) {
-        result = 0;
-      } else {
-        const std::uint32_t error = os.get_last_error();
-        os.delete_file(part_path);
-        os.set_last_error(error);
-      }
-      break;
-    }
-    code = IOCTL_DEV_QUERY_NEXT;
   }
-  os.release(part_path);
-  return result;
+  DevRelease(state, false);
+  return part.Commit(local_path);
 }
 
 int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,
               std::int32_t header_len, ProgressFn progress) {
   const Platform& os = Os();
-  DevOpen(state);
-  if (state.device == InvalidOsHandle()) return -1;
+  if (DevOpen(state) != 0) return -1;
   const std::int64_t total = static_cast<std::int64_t>(header_len) + data_len;
   std::uint32_t unused = 0;
   if (os.device_io_control(state.device, IOCTL_DEV_UPLOAD_START, buffer,
@@ -195,6 +194,7 @@ int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,
     ResetAfterFailure(state);
     return -1;
   }
+  // The data from offset 4096 on goes again, block by block.
   const std::int32_t first = data_len < DEV_BLOCK_SIZE ? data_len : DEV_BLOCK_SIZE;
   std::int64_t position = static_cast<std::int64_t>(header_len) + first;
   std::int32_t remaining = data_len - first;
@@ -215,71 +215,39 @@ int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,
 }
 
 int DevSendCommand(ReaderState& state, const char* name, const char* text, std::int32_t length) {
-  const Platform& os = Os();
   const std::int32_t header = NameSize(name);
-  auto* buffer = static_cast<char*>(os.allocate(static_cast<std::size_t>(header) +
-                                                static_cast<std::size_t>(length)));
-  if (buffer == nullptr) {
-    os.set_last_error(kErrorNotEnoughMemory);
-    return -1;
-  }
-  std::memcpy(buffer, name, static_cast<std::size_t>(header));
-  std::memcpy(buffer + header, text, static_cast<std::size_t>(length));
-  const int result = DevUpload(state, buffer, length, header, nullptr);
-  os.release(buffer);
-  return result;
+  ScopedBlock buffer(static_cast<std::size_t>(header) + static_cast<std::size_t>(length));
+  if (buffer.get() == nullptr) return Fail(kErrorNotEnoughMemory);
+  std::memcpy(buffer.get(), name, static_cast<std::size_t>(header));
+  std::memcpy(buffer.get() + header, text, static_cast<std::size_t>(length));
+  return DevUpload(state, buffer.get(), length, header, nullptr);
 }
 
 int DevUploadFile(ReaderState& state, const char* target, const char* local_path,
                   ProgressFn progress) {
   const Platform& os = Os();
-  OsHandle file = os.create_file(local_path, kGenericRead, kFileShareRead, kOpenExisting,
-                                 kFileAttributeNormal);
-  if (file == InvalidOsHandle()) return -1;
-
+  ScopedHandle file(os.create_file(local_path, kGenericRead, kFileShareRead, kOpenExisting,
+                                   kFileAttributeNormal));
+  if (!file.ok()) return -1;
   const std::int32_t header = NameSize(target);
   std::uint32_t high = 0;
   os.set_last_error(0);
-  const std::uint32_t size = os.get_file_size(file, &high);
-  if (size == 0xFFFFFFFFu && os.get_last_error() != 0) {
-    const std::uint32_t error = os.get_last_error();
-    os.close_handle(file);
-    os.set_last_error(error);
-    return -1;
-  }
-  if (size == 0 && high == 0) {
-    os.close_handle(file);
-    return -1;
-  }
+  const std::uint32_t size = os.get_file_size(file.get(), &high);
+  // All ones is a valid low half too; only the last error tells.
+  if (size == 0xFFFFFFFFu && os.get_last_error() != 0) return -1;
+  if (size == 0 && high == 0) return Fail(kErrorHandleEof);
   // The whole upload is counted in 32 signed bits on the wire: a file that
   // does not fit with its header is refused before the reader is touched.
   if (high != 0 || size > static_cast<std::uint32_t>(INT32_MAX - header)) {
-    os.close_handle(file);
-    os.set_last_error(kErrorFileTooLarge);
-    return -1;
+    return Fail(kErrorFileTooLarge);
   }
-  auto* buffer = static_cast<char*>(os.allocate(static_cast<std::size_t>(header) + size));
-  if (buffer == nullptr) {
-    os.close_handle(file);
-    os.set_last_error(kErrorNotEnoughMemory);
-    return -1;
-  }
-  std::memcpy(buffer, target, static_cast<std::size_t>(header));
+  ScopedBlock buffer(static_cast<std::size_t>(header) + size);
+  if (buffer.get() == nullptr) return Fail(kErrorNotEnoughMemory);
+  std::memcpy(buffer.get(), target, static_cast<std::size_t>(header));
   std::uint32_t read = 0;
-  if (os.read_file(file, buffer + header, size, &read) == 0 || read < size) {
-    const std::uint32_t error = os.get_last_error();
-    os.release(buffer);
-    os.close_handle(file);
-    os.set_last_error(error);
-    return -1;
-  }
-  const int result =
-      DevUpload(state, buffer, static_cast<std::int32_t>(size), header, progress);
-  const std::uint32_t error = os.get_last_error();
-  os.release(buffer);
-  os.close_handle(file);
-  os.set_last_error(error);
-  return result;
+  if (os.read_file(file.get(), buffer.get() + header, size, &read) == 0) return -1;
+  if (read < size) return Fail(kErrorHandleEof);
+  return DevUpload(state, buffer.get(), static_cast<std::int32_t>(size), header, progress);
 }
 
 }  // namespace pagora

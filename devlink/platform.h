@@ -72,6 +72,7 @@ constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorHandleEof = 38;  // the reader or a file gave no (more) data
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
