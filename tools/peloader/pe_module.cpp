@@ -60,13 +60,15 @@ int ReadTls(MappedImage* mapped, const Headers& headers, TlsTemplate* tls,
     *error = "the TLS index lies outside the image";
     return -1;
   }
-  for (std::uint64_t at = std::uint64_t{list} - base; list != 0; at += 4) {
+  if (list == 0) return 0;
+  // The list of callback addresses ends with a zero.
+  for (std::uint64_t at = static_cast<std::uint64_t>(list) - base; view.Contains(at, 0); at += 4) {
     std::uint32_t callback = 0;
     if (!view.U32(at, &callback)) {
       *error = "the TLS callback list runs outside the image";
       return -1;
     }
-    if (callback == 0) break;
+    if (callback == 0) return 0;
     const std::uint64_t rva = std::uint64_t{callback} - base;
     if (!view.Contains(rva, 1)) {
       *error = "a TLS callback lies outside the image";
@@ -74,7 +76,8 @@ int ReadTls(MappedImage* mapped, const Headers& headers, TlsTemplate* tls,
     }
     callbacks->push_back(static_cast<std::uint32_t>(rva));
   }
-  return 0;
+  *error = "the TLS callback list runs outside the image";
+  return -1;
 }
 
 std::string FileName(const std::string& path) {

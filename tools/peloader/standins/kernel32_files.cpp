@@ -117,6 +117,6 @@ const StandIn kEntries[] = {
 void SetLastErrorCode(std::uint32_t code) { Os().set_last_error(code); }
 std::uint32_t LastErrorCode() { return Os().get_last_error(); }
 
-extern const StandInList kKernel32Files = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kKernel32Files = ListOf(kEntries);
 
 }  // namespace pe

@@ -78,6 +78,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kKernel32Modules = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kKernel32Modules = ListOf(kEntries);
 
 }  // namespace pe

@@ -194,6 +194,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kKernel32Process = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kKernel32Process = ListOf(kEntries);
 
 }  // namespace pe

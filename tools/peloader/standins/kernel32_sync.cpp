@@ -87,15 +87,15 @@ void PE_API Sleep(Dword ms) {
 // A CRITICAL_SECTION (24 bytes, the module's memory) keeps a pointer to
 // its mutex in its first field.
 std::recursive_mutex* MutexOf(void* section) {
-  std::recursive_mutex* mutex = nullptr;
-  std::memcpy(&mutex, section, sizeof mutex);
-  return mutex;
+  std::uintptr_t stored = 0;
+  std::memcpy(&stored, section, sizeof stored);
+  return reinterpret_cast<std::recursive_mutex*>(stored);
 }
 
 void PE_API InitializeCriticalSection(void* section) {
   std::memset(section, 0, 24);
-  auto* mutex = new (std::nothrow) std::recursive_mutex;
-  std::memcpy(section, &mutex, sizeof mutex);
+  const auto stored = reinterpret_cast<std::uintptr_t>(new (std::nothrow) std::recursive_mutex);
+  std::memcpy(section, &stored, sizeof stored);
 }
 
 void PE_API DeleteCriticalSection(void* section) {
@@ -170,6 +170,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kKernel32Sync = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kKernel32Sync = ListOf(kEntries);
 
 }  // namespace pe

@@ -131,6 +131,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kKernel32Text = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kKernel32Text = ListOf(kEntries);
 
 }  // namespace pe

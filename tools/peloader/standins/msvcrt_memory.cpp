@@ -59,6 +59,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kMsvcrtMemory = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kMsvcrtMemory = ListOf(kEntries);
 
 }  // namespace pe

@@ -136,6 +136,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kMsvcrtRuntime = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kMsvcrtRuntime = ListOf(kEntries);
 
 }  // namespace pe

@@ -98,6 +98,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kMsvcrtStdio = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kMsvcrtStdio = ListOf(kEntries);
 
 }  // namespace pe

@@ -42,6 +42,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kSetupApi = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kSetupApi = ListOf(kEntries);
 
 }  // namespace pe

@@ -24,6 +24,11 @@ struct StandInList {
   std::size_t count;
 };
 
+template <std::size_t N>
+constexpr StandInList ListOf(const StandIn (&entries)[N]) {
+  return StandInList{entries, N};
+}
+
 // A DLL this host stands in for. Its address is the module handle the
 // module gets from GetModuleHandle and LoadLibrary for it.
 struct StandInDll {

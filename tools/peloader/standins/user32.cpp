@@ -18,6 +18,6 @@ const StandIn kEntries[] = {
 
 }  // namespace
 
-extern const StandInList kUser32 = {kEntries, sizeof kEntries / sizeof kEntries[0]};
+extern const StandInList kUser32 = ListOf(kEntries);
 
 }  // namespace pe
