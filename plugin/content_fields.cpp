@@ -4,33 +4,46 @@
 #include <cstring>
 
 #include "plugin/fs_api.h"
+#include "plugin/host_text.h"
+#include "plugin/reader_text.h"
 #include "plugin/title_details.h"
 
 namespace pagora {
 namespace {
 
-// Copies as much of `text` as fits `maxlen` bytes with its NUL.
+// The longest 8-bit text a detail becomes: a reader byte takes at most 3
+// bytes of UTF-8 or 2 of a Windows code page.
+constexpr std::size_t kMaxHostText = 3 * 260 + 1;
+
+// Copies as much of `text` as fits `maxlen` bytes with its NUL. UTF-8, the
+// native build's 8-bit text, is cut where a character starts, never inside
+// one (its later bytes are 10xxxxxx).
 void CopyCut(const char* text, char* out, int maxlen) {
   std::size_t length = std::strlen(text);
-  if (length > static_cast<std::size_t>(maxlen) - 1) length = static_cast<std::size_t>(maxlen) - 1;
+  if (length > static_cast<std::size_t>(maxlen) - 1) {
+    length = static_cast<std::size_t>(maxlen) - 1;
+#if !defined(_WIN32)
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+#endif
+  }
   std::memcpy(out, text, length);
   out[length] = '\0';
 }
 
 // Writes reader text in the host's form; its field type, or ft_nosuchfield
-// when not even the NUL fits.
+// when not even the NUL fits. A character the host's code page lacks shows
+// as the code page's replacement character.
 int WriteText(const char* text, void* value, int maxlen, TextForm form) {
   if (form == TextForm::kEightBit) {
-    CopyCut(text, static_cast<char*>(value), maxlen);
+    char host[kMaxHostText];
+    if (ReaderToAnsi(text, host, sizeof host, true) < 0) host[0] = '\0';
+    CopyCut(host, static_cast<char*>(value), maxlen);
     return ft_string;
   }
   const std::size_t room = static_cast<std::size_t>(maxlen) / sizeof(char16_t);
   if (room == 0) return ft_nosuchfield;
-  // One UTF-16 unit for every reader byte.
-  auto* out = static_cast<char16_t*>(value);
-  std::size_t i = 0;
-  for (; i + 1 < room && text[i] != '\0'; ++i) out[i] = static_cast<unsigned char>(text[i]);
-  out[i] = u'\0';
+  // A text too long is cut after its last whole character that fits.
+  ReaderToUtf16(text, static_cast<char16_t*>(value), room);
   return ft_stringw;
 }
 

@@ -168,7 +168,8 @@ BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name) {
 }
 
 int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
-  return ExecuteFile(Reader(), remote_name, verb);
+  const ReaderName remote(remote_name);
+  return remote.ok ? ExecuteFile(Reader(), remote.text, verb) : FS_EXEC_OK;
 }
 
 void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen) {
@@ -187,8 +188,11 @@ int WFX_CALL FsContentGetSupportedField(int field_index, char* field_name, char*
 // No field is slow to get, so the flags asking about that are not read.
 int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int, void* field_value,
                                int maxlen, int) {
-  return ContentValue(Reader(), remote_name, field_index, field_value, maxlen,
-                      TextForm::kEightBit);
+  // A name the reader cannot hold finds no title, after the field and the
+  // buffer are checked.
+  const ReaderName remote(remote_name);
+  return ContentValue(Reader(), remote.ok ? remote.text : nullptr, field_index, field_value,
+                      maxlen, TextForm::kEightBit);
 }
 
 }  // extern "C"

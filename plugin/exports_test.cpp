@@ -432,5 +432,47 @@ TEST_F(ExportsTest, TitlesInAnyLanguageThroughBothExportSets) {
   EXPECT_TRUE(Reports().empty()) << "the 8-bit callback was replaced";
 }
 
+TEST_F(ExportsTest, DetailsInAnyLanguage) {
+  fake.SetReply("__DIR", kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n" +
+                             DirLine(true, "CAFE", "RB", "-----", "5", "cafe.rb") + "\n");
+  fake.SetReply("__SMDIR", "");
+  fake.SetReply("__TITLES",
+                "T1=title=\"Caf\xE9 de Flore\" author=\"\xC9mile Zola\" "
+                "publisher=\"\xC9" "ditions \x80\" filename=\"\\book\\cafe.rb\" size=\"5\"\n");
+  ASSERT_EQ(List().size(), 1u);
+  const std::string title = Ansi(u"Caf\u00E9 de Flore");
+  const std::string publisher = Ansi(u"\u00C9ditions \u20AC");
+  std::string name = Remote(Ansi(u"Caf\u00E9 de Flore [\u00C9mile Zola].rb"));
+  ASSERT_FALSE(title.empty() || publisher.empty()) << "the system's code page lacks a character";
+
+  char value[64];
+  EXPECT_EQ(FsContentGetValue(&name[0], 0, 0, value, sizeof value, 0), ft_string);
+  EXPECT_EQ(value, title);
+  EXPECT_EQ(FsContentGetValue(&name[0], 2, 0, value, sizeof value, 0), ft_string);
+  EXPECT_EQ(value, publisher);
+#if !defined(_WIN32)
+  // "é" is two bytes of UTF-8: a cut keeps it whole or leaves it out.
+  EXPECT_EQ(FsContentGetValue(&name[0], 0, 0, value, 5, 0), ft_string);
+  EXPECT_STREQ(value, "Caf");
+  EXPECT_EQ(FsContentGetValue(&name[0], 0, 0, value, 6, 0), ft_string);
+  EXPECT_STREQ(value, "Caf\xC3\xA9");
+#endif
+  char16_t wide[64];
+  const std::string reader_name = Remote("Caf\xE9 de Flore [\xC9mile Zola].rb");
+  EXPECT_EQ(ContentValue(Reader(), reader_name.c_str(), 2, wide, sizeof wide, TextForm::kUtf16),
+            ft_stringw);
+  EXPECT_EQ(std::u16string(wide), u"\u00C9ditions \u20AC");
+
+  std::string verb = "open";
+  EXPECT_EQ(FsExecuteFile(nullptr, &name[0], &verb[0]), FS_EXEC_YOURSELF);
+  verb = "properties";
+  EXPECT_EQ(FsExecuteFile(nullptr, &name[0], &verb[0]), FS_EXEC_OK);
+  ASSERT_EQ(fake.messages.size(), 1u);
+  EXPECT_EQ(fake.messages[0].second, "Title: " + title + "\nAuthor: " + Ansi(u"\u00C9mile Zola") +
+                                         "\nPublisher: " + publisher +
+                                         "\nAnnotated: no\nSize: 5 bytes\n"
+                                         "Storage: internal memory\nReader path: book\\cafe.rb");
+}
+
 }  // namespace
 }  // namespace pagora
