@@ -182,6 +182,7 @@ TEST(DeviceUpload, SmallUploadsCommitAtOnceAndReplaceTheirNamesake) {
       {"exactly one block", "\\book\\block.rb", 4096, false},
       {"one block onto the card", "\\SM\\book\\block.rb", 4096, true},
       {"a file that is no book", "\\system\\config.ini", 20, false},
+      {"a name in Windows-1252", "\\book\\Caf\xe9 \x80 \x93x\x94 \x96.rb", 10, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "disk_text.h"
 #include "parse_number.h"
 #include "protocol.h"
 #include "unix_socket.h"
@@ -259,8 +260,9 @@ void FrameServer::Respond(const Answer& answer) {
     std::fprintf(stderr, "pagora-readersim: 0x%06X %s in=%u room=%u -> %s", c.code, CodeName(c.code),
                  c.length, c.room, answer.ok ? "ok" : "FAIL");
     if (!answer.ok) std::fprintf(stderr, " error=%u", answer.error);
+    // A note quotes the reader's names, which are Windows-1252; the log is UTF-8.
     std::fprintf(stderr, " out=%zu%s%s\n", length, answer.note.empty() ? "" : "  ",
-                 answer.note.c_str());
+                 ReaderToDisk(answer.note).c_str());
   }
   if (!answer.warning.empty())
     std::fprintf(stderr, "pagora-readersim: warning: %s\n", answer.warning.c_str());

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "disk_text.h"
 #include "names.h"
 #include "protocol.h"
 #include "reader_ini.h"
@@ -23,6 +24,25 @@ constexpr char kIniName[] = "reader.ini";
 constexpr char kTempName[] = ".readersim.tmp";
 
 std::string StorageDirName(bool card) { return card ? "card" : "internal"; }
+
+// Where a file of the reader lives in the image: its names in UTF-8.
+fs::path DiskPath(const fs::path& root, const Location& where) {
+  return root / StorageDirName(where.card) / ReaderToDisk(where.folder) / ReaderToDisk(where.name);
+}
+
+// A name on disk as the reader holds it; a fault naming the file when the
+// reader cannot hold it.
+bool ReaderName(const fs::path& path, std::string* name, std::string* error) {
+  std::optional<std::string> converted = DiskToReader(path.filename().string());
+  if (!converted) {
+    *error = path.string() +
+             ": the reader cannot take this name (it must be UTF-8 and hold only characters "
+             "of Windows-1252, the reader's character set)";
+    return false;
+  }
+  *name = std::move(*converted);
+  return true;
+}
 
 bool SystemFault(const fs::path& path, const char* what, std::string* error) {
   *error = path.string() + ": " + what + ": " + std::strerror(errno);
@@ -134,8 +154,10 @@ bool LoadStorage(const fs::path& root, bool card, Reader* reader, std::string* e
   }
   std::vector<std::string> names;
   if (!ListNames(root, &names, error)) return false;
-  for (const std::string& name : names) {
-    fs::path path = root / name;
+  for (const std::string& disk_name : names) {
+    fs::path path = root / disk_name;
+    std::string name;
+    if (!ReaderName(path, &name, error)) return false;
     if (fs::is_regular_file(path, ec)) {
       if (!LoadFile(path, Location{card, "", name}, reader, error)) return false;
       continue;
@@ -151,8 +173,10 @@ bool LoadStorage(const fs::path& root, bool card, Reader* reader, std::string* e
     reader->MakeFolder(card, name);
     std::vector<std::string> inner;
     if (!ListNames(path, &inner, error)) return false;
-    for (const std::string& file : inner) {
-      fs::path file_path = path / file;
+    for (const std::string& disk_file : inner) {
+      fs::path file_path = path / disk_file;
+      std::string file;
+      if (!ReaderName(file_path, &file, error)) return false;
       if (!fs::is_regular_file(file_path, ec)) {
         *error = file_path.string() + ": only files may be in a folder (the reader's folders are "
                                       "one level deep)";
@@ -179,12 +203,20 @@ bool LoadImage(const std::string& dir, Reader* reader, std::string* error) {
              ": not found (every image has one; --write-demo DIR writes a complete image)";
     return false;
   }
+  std::string disk_text;
+  if (!ReadWhole(ini_path, &disk_text, error)) return false;
   std::string text;
-  if (!ReadWhole(ini_path, &text, error)) return false;
+  if (int line = DiskLinesToReader(disk_text, &text); line != 0) {
+    *error = ini_path.string() + ":" + std::to_string(line) +
+             ": the line must be UTF-8 and hold only characters of Windows-1252, the reader's "
+             "character set";
+    return false;
+  }
   ReaderIni ini;
   IniFault fault;
   if (!ReadReaderIni(text, &ini, &fault)) {
-    *error = ini_path.string() + ":" + std::to_string(fault.line) + ": " + fault.message;
+    // The message quotes the line as the reader holds it; it is shown as written.
+    *error = ini_path.string() + ":" + std::to_string(fault.line) + ": " + ReaderToDisk(fault.message);
     return false;
   }
 
@@ -202,7 +234,7 @@ bool LoadImage(const std::string& dir, Reader* reader, std::string* error) {
   for (const TitleSection& title : ini.titles) {
     FileEntry* file = loaded.Find(title.where);
     if (file == nullptr) {
-      fs::path expected = root / StorageDirName(title.where.card) / title.where.folder / title.where.name;
+      fs::path expected = DiskPath(root, title.where);
       *error = ini_path.string() + ":" + std::to_string(title.line) + ": the title's file " +
                expected.string() + " is missing";
       return false;
@@ -240,7 +272,7 @@ bool SaveNewImage(const std::string& dir, const Reader& reader, std::string* err
       if (!image.WriteFile(Location{card, "", file.name}, file.data, error)) return false;
     }
     for (const Folder& folder : storage.folders) {
-      fs::create_directories(root / StorageDirName(card) / folder.name, ec);
+      fs::create_directories(DiskPath(root, Location{card, "", folder.name}), ec);
       for (const FileEntry& file : folder.files) {
         if (!image.WriteFile(Location{card, folder.name, file.name}, file.data, error)) return false;
       }
@@ -250,18 +282,17 @@ bool SaveNewImage(const std::string& dir, const Reader& reader, std::string* err
 }
 
 bool ImageFolder::WriteFile(const Location& where, std::string_view data, std::string* error) {
-  fs::path path = fs::path(dir_) / StorageDirName(where.card) / where.folder / where.name;
-  return WriteAtomically(path, data, error);
+  return WriteAtomically(DiskPath(dir_, where), data, error);
 }
 
 bool ImageFolder::RemoveFile(const Location& where, std::string* error) {
-  fs::path path = fs::path(dir_) / StorageDirName(where.card) / where.folder / where.name;
+  fs::path path = DiskPath(dir_, where);
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return SystemFault(path, "cannot remove", error);
   return true;
 }
 
 bool ImageFolder::WriteMetadata(const Reader& reader, std::string* error) {
-  return WriteAtomically(fs::path(dir_) / kIniName, WriteReaderIni(reader), error);
+  return WriteAtomically(fs::path(dir_) / kIniName, ReaderToDisk(WriteReaderIni(reader)), error);
 }
 
 }  // namespace readersim

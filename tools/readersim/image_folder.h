@@ -8,6 +8,10 @@
 // deep, as the reader's listings can show them. Names beginning with a dot
 // are not the reader's and are passed over.
 //
+// Names on disk and reader.ini are UTF-8, as a user edits them; the model
+// holds them as the reader does, in Windows-1252 (disk_text.h). A name or a
+// line of reader.ini with a character Windows-1252 lacks is a fault.
+//
 // Changes are written at once, each file through a temporary file and a
 // rename. An upload writes the book file before reader.ini, a deletion
 // rewrites reader.ini before it removes the file, so an interruption leaves

@@ -15,6 +15,9 @@ namespace readersim {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ReadListing;
+using testing_support::ReadStatusLines;
+using testing_support::ReadTitleAttributes;
 using testing_support::ScratchFolder;
 
 void WriteText(const fs::path& path, const std::string& text) {
@@ -42,6 +45,47 @@ std::map<std::string, std::string> Contents(const Reader& reader) {
   return contents;
 }
 
+// A reply that fits one block, as the plugin reads it.
+std::string Reply(Device& device, const std::string& name) {
+  return device.Call(kCodeQueryStart, name + '\0', kBlockSize).out;
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// A text past ASCII as an image holds it on disk (UTF-8) and as the reader
+// sends it (Windows-1252).
+struct ReaderText {
+  const char* label;
+  std::string disk;
+  std::string wire;
+};
+
+const ReaderText kTexts[] = {
+    {"accented letters", "Café Noël à Zürich ÿ", "Caf\xe9 No\xebl \xe0 Z\xfcrich \xff"},
+    {"euro sign and the other signs of 0x80 to 0x9F", "Prix 5 € • 3 ‰ ™ Šž Ÿ",
+     "Prix 5 \x80 \x95 3 \x89 \x99 \x8a\x9e \x9f"},
+    {"typographic quotes", "“Le Mot” ‘juste’ „so“ ‹x›",
+     "\x93Le Mot\x94 \x91juste\x92 \x84so\x93 \x8bx\x9b"},
+    {"dashes", "Pages 1–9 — Notes", "Pages 1\x96" "9 \x97 Notes"},
+    // "\book\<name>.rb" is 127 characters as the reader counts them, 241 bytes on disk.
+    {"a path of 127 characters", Repeated("é", 118), std::string(118, '\xe9')},
+    // U+0081, U+008D, U+008F, U+0090, U+009D: each byte comes back as it was.
+    {"the bytes Windows-1252 leaves undefined", "x\xc2\x81\xc2\x8d\xc2\x8f\xc2\x90\xc2\x9d",
+     "x\x81\x8d\x8f\x90\x9d"},
+};
+
+// An image whose one book, user id, title and author are `text`.
+void WriteTextImage(const std::string& dir, const ReaderText& text) {
+  WriteText(dir + "/reader.ini", "[reader]\nuserid = " + text.disk + "\n\n[title book\\" +
+                                     text.disk + ".rb]\ntitle = " + text.disk +
+                                     "\nauthor = " + text.disk + "\n");
+  WriteText(dir + "/internal/book/" + text.disk + ".rb", std::string("book: ") + text.label);
+}
+
 std::vector<std::string> HiddenFiles(const std::string& dir) {
   std::vector<std::string> hidden;
   for (const auto& entry : fs::recursive_directory_iterator(dir))
@@ -56,8 +100,10 @@ TEST(ImageFolder, DemoImageRoundTrips) {
   demo.card_present = false;  // kept in reader.ini even though nothing shows it
   demo.Put({true, "book", "Edited.rb"}, "x", TitleInfo{"T", "A", "P", "I", "u?a=b", "U", "yes"});
   demo.MakeFolder(false, "empty");
+  demo.MakeFolder(false, "\xc9t\xe9");
   std::string error;
   ASSERT_TRUE(SaveNewImage(dir, demo, &error)) << error;
+  EXPECT_TRUE(fs::is_directory(dir + "/internal/Été")) << "Windows-1252 names are UTF-8 on disk";
 
   Reader loaded;
   ASSERT_TRUE(LoadImage(dir, &loaded, &error)) << error;
@@ -104,6 +150,51 @@ TEST(ImageFolder, UploadsAndDeletionsSurviveARestart) {
   EXPECT_TRUE(HiddenFiles(dir).empty());
 }
 
+TEST(ImageFolder, TextsAreUtf8OnDiskAndWindows1252OnTheWire) {
+  for (const ReaderText& text : kTexts) {
+    SCOPED_TRACE(text.label);
+    ScratchFolder scratch;
+    const std::string dir = scratch.path();
+    WriteTextImage(dir, text);
+    Reader reader;
+    std::string error;
+    ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+    ImageFolder image(dir);
+    Device device(reader, &image);
+
+    // What goes out is Windows-1252, and the name that went out finds the file.
+    const std::string path = "\\book\\" + text.wire + ".rb";
+    std::vector<std::string> lines = testing_support::Lines(Reply(device, "__TITLES"));
+    ASSERT_EQ(lines.size(), 2u);
+    std::map<std::string, std::string> title = ReadTitleAttributes(lines[1]);
+    EXPECT_EQ(title["title"], text.wire);
+    EXPECT_EQ(title["author"], text.wire);
+    EXPECT_EQ(title["filename"], path);
+    EXPECT_EQ(ReadStatusLines(Reply(device, "__STATUS"))["USERID"], std::vector<std::string>{text.wire});
+    std::vector<std::string> long_names;
+    for (const auto& entry : ReadListing(Reply(device, "__DIR"))) long_names.push_back(entry.long_name);
+    EXPECT_EQ(long_names, (std::vector<std::string>{"book", text.wire + ".rb"}));
+    EXPECT_EQ(Reply(device, path), std::string("book: ") + text.label);
+
+    // What comes in names the files under their UTF-8 names.
+    const std::string data(5000, 'u');
+    ASSERT_TRUE(device.Call(kCodeUploadStart, "\\" + text.wire + ".txt" + '\0' + data, 0).ok);
+    ASSERT_TRUE(device.Call(kCodeUploadNext, data.substr(kBlockSize), 0).ok);
+    const std::string script = "CMD!\nDELTITLE book\\" + text.wire + ".rb\n";
+    ASSERT_TRUE(device.Call(kCodeUploadStart, std::string("__WHATYOUWANT") + '\0' + script, 0).ok);
+    std::ifstream uploaded(dir + "/internal/" + text.disk + ".txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(uploaded), {}), data);
+    EXPECT_FALSE(fs::exists(dir + "/internal/book/" + text.disk + ".rb")) << "deleted by its reader path";
+    std::ifstream ini(dir + "/reader.ini", std::ios::binary);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(ini), {}).find("userid = " + text.disk + "\n"),
+              std::string::npos);
+
+    Reader reloaded;
+    ASSERT_TRUE(LoadImage(dir, &reloaded, &error)) << error;
+    EXPECT_EQ(Contents(reloaded), Contents(device.reader()));
+  }
+}
+
 TEST(ImageFolder, BookFilesWithoutASectionBecomeTitlesNamedAfterThem) {
   ScratchFolder scratch;
   WriteText(scratch.path() + "/reader.ini", "[internal]\nsize_mib = 2\n");
@@ -128,6 +219,8 @@ TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {
     std::string expected;  // part of the message, after the image folder's path
   };
   const std::string ok_book = "internal/book/a.rb";
+  // "\book\<name>.rb" of 128 characters as the reader counts them.
+  const std::string long_accented = Repeated("é", 119);
   const Case cases[] = {
       {"line without '='", "[reader]\nversion = 1\nbattery\n", {}, "/reader.ini:3: expected 'key = value'"},
       {"unknown section", "\n[readr]\n", {}, "/reader.ini:2: unknown section [readr]"},
@@ -153,6 +246,18 @@ TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {
       {"folder inside a folder", "", {{"internal/book/deeper/x.rb", "x"}},
        "/internal/book/deeper: only files may be in a folder"},
       {"name the reader cannot take", "", {{"card/book/ends in dot.", "x"}}, "/card/book/ends in dot.: "},
+      {"name outside Windows-1252", "", {{"internal/book/東京物語.rb", "x"}},
+       "/internal/book/東京物語.rb: the reader cannot take this name"},
+      {"folder name outside Windows-1252", "", {{"card/本/x.rb", "x"}},
+       "/card/本: the reader cannot take this name"},
+      {"name that is no UTF-8", "", {{"internal/Caf\xe9.txt", "x"}},
+       "/internal/Caf\xe9.txt: the reader cannot take this name"},
+      {"path over 127 characters as the reader counts them", "",
+       {{"internal/book/" + long_accented + ".rb", "x"}}, ".rb: the reader cannot take this name (at most 127"},
+      {"message quoting a key past ASCII", "[reader]\nbätery = 5\n", {},
+       "/reader.ini:2: unknown key 'bätery' in [reader]"},
+      {"reader.ini line outside Windows-1252", "[title book\\a.rb]\ntitle = 東京\n", {{ok_book, "a"}},
+       "/reader.ini:2: the line must be UTF-8"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

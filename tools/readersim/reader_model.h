@@ -1,5 +1,6 @@
 // The simulated reader's contents: its settings and its two storages, each
 // holding top-level files and one level of folders with files in them.
+// Every name and text is held as the reader holds it, in Windows-1252.
 #pragma once
 
 #include <cstdint>
