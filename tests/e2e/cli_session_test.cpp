@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,60 @@ TEST_F(CliSession, UploadArrivesAndIsListed) {
   const pagora_test::ProcessResult get = Cli({"get", "Night Ferry [].rb", "back.rb"});
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_TRUE(ReadFile(Local("back.rb")) == book) << "the round trip keeps every byte";
+}
+
+TEST_F(CliSession, NamesBeyondAsciiTravelAsUtf8) {
+  if (ModuleUnderTest() != PAGORA_MODULE_PATH) {
+    GTEST_SKIP() << "the Windows DLL's ANSI exports take the system code page, not UTF-8";
+  }
+  // Books copied into the image by hand under UTF-8 names, as a user would;
+  // the simulator reads them at its next start and speaks Windows-1252.
+  struct Book {
+    const char* name;
+    char seed;
+  } const books[] = {{"Café de Flore [Émile Zola].rb", 'c'},
+                     {"„Preis“ – 5 € — ‘Notizen’ [Zoë].rb", 'e'}};
+  ASSERT_EQ(simulator_.Stop(), 0);
+  for (const Book& book : books) {
+    WriteFile(image_ + "/internal/book/" + book.name, MakeBook(6000, book.seed));
+  }
+  std::string error;
+  ASSERT_TRUE(simulator_.Start(READERSIM_PATH, image_, sockets_, root_ + "/control",
+                               root_ + "/simulator.log", &error))
+      << error;
+
+  const pagora_test::ProcessResult ls = Cli({"ls"});
+  ASSERT_EQ(ls.status, 0) << ls.err;
+  for (const Book& book : books) {
+    EXPECT_NE(ls.out.find(std::string("        6000  ") + book.name + "\n"), std::string::npos)
+        << book.name << "\n" << ls.out;
+    const pagora_test::ProcessResult get = Cli({"get", book.name});
+    ASSERT_EQ(get.status, 0) << book.name << ": " << get.err;
+    EXPECT_TRUE(ReadFile(Local(book.name)) == MakeBook(6000, book.seed)) << book.name;
+  }
+
+  const std::string gone = books[0].name;
+  ASSERT_EQ(Cli({"rm", gone}).status, 0);
+  EXPECT_TRUE(BookPath(image_, "internal", gone).empty());
+  const Names after_rm = ListedNames(Cli({"ls"}));
+  EXPECT_EQ(std::count(after_rm.begin(), after_rm.end(), gone), 0);
+  EXPECT_EQ(std::count(after_rm.begin(), after_rm.end(), books[1].name), 1) << "only that one erased";
+
+  const std::string accented = "Élégie à Noël.rb";
+  WriteFile(Local(accented), MakeBook(7000, 'n'));
+  const pagora_test::ProcessResult put = Cli({"put", accented});
+  ASSERT_EQ(put.status, 0) << put.err;
+  EXPECT_TRUE(ReadFile(BookPath(image_, "internal", accented)) == MakeBook(7000, 'n'));
+  const Names after_put = ListedNames(Cli({"ls"}));
+  EXPECT_EQ(std::count(after_put.begin(), after_put.end(), "Élégie à Noël [].rb"), 1);
+
+  // No Windows-1252 byte for these characters: refused before the reader
+  // hears of it.
+  const std::map<std::string, std::string> before = ImageFiles(image_);
+  WriteFile(Local("東京物語.rb"), MakeBook(3000, 't'));
+  EXPECT_EQ(Cli({"put", "東京物語.rb"}).status, kExitForResult + FS_FILE_NOTSUPPORTED);
+  EXPECT_TRUE(ImageFiles(image_) == before) << "the reader is untouched";
+  EXPECT_EQ(ListedNames(Cli({"ls"})), after_put);
 }
 
 TEST_F(CliSession, StorageChoiceAtItsBoundaries) {

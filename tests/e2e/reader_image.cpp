@@ -41,6 +41,17 @@ std::string BookPath(const std::string& image_dir, const std::string& storage,
   return fs::is_regular_file(path, ec) ? path.string() : std::string();
 }
 
+std::map<std::string, std::string> ImageFiles(const std::string& image_dir) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(image_dir, ec)) {
+    if (entry.is_regular_file()) {
+      files[fs::relative(entry.path(), image_dir).string()] = ReadFile(entry.path().string());
+    }
+  }
+  return files;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace pagora_e2e {
@@ -17,6 +18,10 @@ std::uint64_t UsedBytes(const std::string& image_dir, const std::string& storage
 // The path of the file `name` in a storage's "book" folder ("" when absent).
 std::string BookPath(const std::string& image_dir, const std::string& storage,
                      const std::string& name);
+
+// Every file of the image, reader.ini included: its path inside the image
+// and its bytes. Two calls give the same map when nothing was changed.
+std::map<std::string, std::string> ImageFiles(const std::string& image_dir);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
