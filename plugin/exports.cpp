@@ -172,6 +172,12 @@ int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
   return remote.ok ? ExecuteFile(Reader(), remote.text, verb) : FS_EXEC_OK;
 }
 
+int WFX_CALL FsExecuteFileW(HWND, char16_t* remote_name, char16_t* verb) {
+  const ReaderName remote(remote_name);
+  const ReaderName verb_text(verb);  // a verb past the reader's set is no verb
+  return remote.ok ? ExecuteFile(Reader(), remote.text, verb_text.text) : FS_EXEC_OK;
+}
+
 void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen) {
   if (maxlen < 1) return;
   const std::size_t room = static_cast<std::size_t>(maxlen) - 1;
@@ -193,6 +199,13 @@ int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int, void* fi
   const ReaderName remote(remote_name);
   return ContentValue(Reader(), remote.ok ? remote.text : nullptr, field_index, field_value,
                       maxlen, TextForm::kEightBit);
+}
+
+int WFX_CALL FsContentGetValueW(char16_t* remote_name, int field_index, int, void* field_value,
+                                int maxlen, int) {
+  const ReaderName remote(remote_name);
+  return ContentValue(Reader(), remote.ok ? remote.text : nullptr, field_index, field_value,
+                      maxlen, TextForm::kUtf16);
 }
 
 }  // extern "C"

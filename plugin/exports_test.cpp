@@ -458,10 +458,16 @@ TEST_F(ExportsTest, DetailsInAnyLanguage) {
   EXPECT_STREQ(value, "Caf\xC3\xA9");
 #endif
   char16_t wide[64];
-  const std::string reader_name = Remote("Caf\xE9 de Flore [\xC9mile Zola].rb");
-  EXPECT_EQ(ContentValue(Reader(), reader_name.c_str(), 2, wide, sizeof wide, TextForm::kUtf16),
-            ft_stringw);
+  std::u16string name_w = Wide(Remote("")) + u"Caf\u00E9 de Flore [\u00C9mile Zola].rb";
+  EXPECT_EQ(FsContentGetValueW(&name_w[0], 2, 0, wide, sizeof wide, 0), ft_stringw);
   EXPECT_EQ(std::u16string(wide), u"\u00C9ditions \u20AC");
+  std::u16string verb_w = u"open";
+  EXPECT_EQ(FsExecuteFileW(nullptr, &name_w[0], &verb_w[0]), FS_EXEC_YOURSELF);
+  verb_w = u"\u00F6ffnen";  // a verb nobody gives means nothing
+  EXPECT_EQ(FsExecuteFileW(nullptr, &name_w[0], &verb_w[0]), FS_EXEC_OK);
+  std::u16string cjk = Wide(Remote("")) + u"\u65E5.rb";
+  EXPECT_EQ(FsContentGetValueW(&cjk[0], 0, 0, wide, sizeof wide, 0), ft_fileerror);
+  EXPECT_TRUE(fake.messages.empty());
 
   std::string verb = "open";
   EXPECT_EQ(FsExecuteFile(nullptr, &name[0], &verb[0]), FS_EXEC_YOURSELF);

@@ -118,6 +118,7 @@ using FsExecuteFileFn = int(WFX_CALL*)(HWND, char*, char*);
 using FsGetDefRootNameFn = void(WFX_CALL*)(char*, int);
 using FsContentGetSupportedFieldFn = int(WFX_CALL*)(int, char*, char*, int);
 using FsContentGetValueFn = int(WFX_CALL*)(char*, int, int, void*, int, int);
+using FsContentGetValueWFn = int(WFX_CALL*)(char16_t*, int, int, void*, int, int);
 // The Unicode exports: the same arguments and results, texts in UTF-16.
 using FsInitWFn = int(WFX_CALL*)(int, ProgressProcW, OpaqueProc, OpaqueProc);
 using FsFindFirstWFn = HANDLE(WFX_CALL*)(char16_t*, WIN32_FIND_DATAW*);
@@ -161,4 +162,9 @@ WFX_EXPORT int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name,
 WFX_EXPORT int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name,
                                    int copy_flags);
 WFX_EXPORT BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name);
+WFX_EXPORT int WFX_CALL FsExecuteFileW(HWND main_window, char16_t* remote_name,
+                                       char16_t* verb);
+WFX_EXPORT int WFX_CALL FsContentGetValueW(char16_t* remote_name, int field_index,
+                                           int unit_index, void* field_value, int maxlen,
+                                           int flags);
 }

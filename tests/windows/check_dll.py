@@ -38,6 +38,8 @@ EXPORT_ARGUMENTS = {
     "FsGetFileW": 4,
     "FsPutFileW": 3,
     "FsDeleteFileW": 1,
+    "FsExecuteFileW": 3,
+    "FsContentGetValueW": 6,
 }
 # Export name -> (ordinal, bytes of arguments the export removes on return).
 EXPORTS = {name: (ordinal, 4 * EXPORT_ARGUMENTS[name])

@@ -106,8 +106,8 @@ TEST_F(HostBoundary, ExportsResolveByNameAndOrdinal) {
   EXPECT_EQ(init_result_, 0) << "FsInit";
   // Every export, in alphabetical order: the ordinals count from 1 in it.
   const char* const names[] = {
-      "FsContentGetSupportedField", "FsContentGetValue", "FsDeleteFile", "FsDeleteFileW",
-      "FsExecuteFile", "FsFindClose", "FsFindFirst", "FsFindFirstW", "FsFindNext",
+      "FsContentGetSupportedField", "FsContentGetValue", "FsContentGetValueW", "FsDeleteFile",
+      "FsDeleteFileW", "FsExecuteFile", "FsExecuteFileW", "FsFindClose", "FsFindFirst", "FsFindFirstW", "FsFindNext",
       "FsFindNextW", "FsGetDefRootName", "FsGetFile", "FsGetFileW", "FsInit", "FsInitW",
       "FsPutFile", "FsPutFileW",
   };
