@@ -1,5 +1,8 @@
 #include "tools/cli/pe_exports_bridge.h"
 
+#include <cstring>
+#include <vector>
+
 #include "tools/peloader/stdcall_call.h"
 
 namespace pagora_cli {
@@ -30,14 +33,23 @@ int PE_API ProgressFromModule(int plugin_nr, char* source, char* target, int per
 }
 
 // The host spells remote names with its own separator; a Windows module is
-// handed them as a host on Windows would, with backslashes. The host gives
-// every call its own writable copy, so the copy is changed in place.
-char* WindowsRemote(char* remote) {
-  for (char* p = remote; p != nullptr && *p != '\0'; ++p) {
-    if (*p == '/') *p = '\\';
+// handed them as a host on Windows would, with backslashes, in a copy of
+// its own (MAX_PATH at least, as a host's buffers are) that it may write in.
+class WindowsRemote {
+ public:
+  explicit WindowsRemote(const char* remote) {
+    const std::size_t length = remote != nullptr ? std::strlen(remote) : 0;
+    text_.assign(length + 1 > kMaxPath ? length + 1 : kMaxPath, '\0');
+    for (std::size_t i = 0; i < length; ++i) text_[i] = remote[i] == '/' ? '\\' : remote[i];
+    null_ = remote == nullptr;
   }
-  return remote;
-}
+  char* get() { return null_ ? nullptr : text_.data(); }
+
+ private:
+  static constexpr std::size_t kMaxPath = 260;
+  std::vector<char> text_;
+  bool null_ = false;
+};
 
 // The host gives no logging or request callbacks; a module is told so by
 // null pointers, which the interface allows.
@@ -47,23 +59,23 @@ int Init(int plugin_nr, ProgressProc progress, OpaqueProc, OpaqueProc) {
                   progress != nullptr ? &ProgressFromModule : nullptr, nullptr, nullptr);
 }
 HANDLE FindFirst(char* path, WIN32_FIND_DATAA* data) {
-  return pe::Call("FsFindFirst", g_module.find_first, WindowsRemote(path), data);
+  return pe::Call("FsFindFirst", g_module.find_first, WindowsRemote(path).get(), data);
 }
 BOOL FindNext(HANDLE handle, WIN32_FIND_DATAA* data) {
   return pe::Call("FsFindNext", g_module.find_next, handle, data);
 }
 int FindClose(HANDLE handle) { return pe::Call("FsFindClose", g_module.find_close, handle); }
 int GetFile(char* remote, char* local, int flags, void* info) {
-  return pe::Call("FsGetFile", g_module.get_file, WindowsRemote(remote), local, flags, info);
+  return pe::Call("FsGetFile", g_module.get_file, WindowsRemote(remote).get(), local, flags, info);
 }
 int PutFile(char* local, char* remote, int flags) {
-  return pe::Call("FsPutFile", g_module.put_file, local, WindowsRemote(remote), flags);
+  return pe::Call("FsPutFile", g_module.put_file, local, WindowsRemote(remote).get(), flags);
 }
 BOOL DeleteFile(char* remote) {
-  return pe::Call("FsDeleteFile", g_module.delete_file, WindowsRemote(remote));
+  return pe::Call("FsDeleteFile", g_module.delete_file, WindowsRemote(remote).get());
 }
 int ExecuteFile(HWND window, char* remote, char* verb) {
-  return pe::Call("FsExecuteFile", g_module.execute_file, window, WindowsRemote(remote), verb);
+  return pe::Call("FsExecuteFile", g_module.execute_file, window, WindowsRemote(remote).get(), verb);
 }
 void GetDefRootName(char* name, int size) {
   pe::Call("FsGetDefRootName", g_module.get_def_root_name, name, size);
