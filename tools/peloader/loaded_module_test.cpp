@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,17 @@ TEST_F(LoadedModule, ASecondCopyIsRelocatedAndWorks) {
   EXPECT_EQ(RootNameOf(module_), "Pagora eBook");
 }
 
+TEST_F(LoadedModule, ThreadsStartedAfterItWentStillCallIn) {
+  // A thread's block copies the module's TLS data: once the module is gone,
+  // nothing is copied from where it was.
+  module_.Unload();
+  const auto get_error = As<std::uint32_t(PE_STDCALL*)()>(pe::ResolveStandIn("KERNEL32.dll", "GetLastError"));
+  std::uint32_t seen = 99;
+  std::thread later([&] { seen = pe::Call("GetLastError", get_error); });
+  later.join();
+  EXPECT_EQ(seen, 0u);
+}
+
 TEST_F(LoadedModule, ModuleCallsFindItAndTheStandIns) {
   const auto get_module = As<GetModule>(pe::ResolveStandIn("KERNEL32.dll", "GetModuleHandleA"));
   const auto get_proc = As<GetProc>(pe::ResolveStandIn("KERNEL32.dll", "GetProcAddress"));
@@ -102,6 +114,14 @@ TEST_F(LoadedModule, ModuleCallsFindItAndTheStandIns) {
   EXPECT_EQ(pe::LastErrorCode(), pe::kErrorProcNotFound);
   EXPECT_EQ(pe::Call("GetModuleHandleA", get_module, "libgcc_s_dw2-1.dll"), nullptr);
   EXPECT_EQ(pe::LastErrorCode(), pe::kErrorModNotFound);
+  // Its image is one committed region, as the runtime's relocation code asks.
+  const auto query = As<std::uint32_t(PE_STDCALL*)(const void*, std::uint32_t*, std::uint32_t)>(
+      pe::ResolveStandIn("KERNEL32.dll", "VirtualQuery"));
+  std::uint32_t info[7] = {};
+  EXPECT_EQ(pe::Call("VirtualQuery", query, module_.base() + 0x1234, info, 28u), 28u);
+  EXPECT_EQ(info[0], pe::ToWord(module_.base() + 0x1000)) << "its page";
+  EXPECT_EQ(info[1], pe::ToWord(module_.base())) << "the allocation is the image";
+  EXPECT_EQ(info[4], 0x1000u) << "MEM_COMMIT";
 }
 
 }  // namespace

@@ -116,13 +116,17 @@ int PeModule::Load(const std::vector<unsigned char>& file, const std::string& pa
     return -1;
   }
   SetTlsTemplate(tls);
+  tls_data_ = tls.data;
   {
     std::lock_guard<std::mutex> lock(g_loaded_lock);
     g_loaded.push_back(this);
   }
   if (Attach(error) != 0) {
-    std::lock_guard<std::mutex> lock(g_loaded_lock);
-    g_loaded.erase(std::remove(g_loaded.begin(), g_loaded.end(), this), g_loaded.end());
+    {
+      std::lock_guard<std::mutex> lock(g_loaded_lock);
+      g_loaded.erase(std::remove(g_loaded.begin(), g_loaded.end(), this), g_loaded.end());
+    }
+    ForgetTlsTemplate(tls_data_);
     image_.Unmap();
     return -1;
   }
@@ -162,6 +166,8 @@ void PeModule::Unload() {
     std::lock_guard<std::mutex> lock(g_loaded_lock);
     g_loaded.erase(std::remove(g_loaded.begin(), g_loaded.end(), this), g_loaded.end());
   }
+  ForgetTlsTemplate(tls_data_);
+  tls_data_ = nullptr;
   image_.Unmap();
 }
 

@@ -48,6 +48,7 @@ class PeModule {
   MappedImage image_;
   std::string path_;
   std::vector<std::uint32_t> tls_callbacks_;  // relative addresses
+  const unsigned char* tls_data_ = nullptr;   // the TLS template, in the image
   bool attached_ = false;
 };
 

@@ -110,6 +110,13 @@ void SetTlsTemplate(const TlsTemplate& tls) {
   ++g_template_generation;
 }
 
+void ForgetTlsTemplate(const unsigned char* data) {
+  std::lock_guard<std::mutex> lock(g_template_lock);
+  if (data == nullptr || g_template.data != data) return;
+  g_template = TlsTemplate();
+  ++g_template_generation;
+}
+
 int EnterThreadBlock() {
   if (t_block.memory == nullptr && (Create() != 0 || Install() != 0)) {
     std::free(t_block.memory);

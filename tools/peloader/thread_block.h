@@ -17,8 +17,13 @@ struct TlsTemplate {
   std::uint32_t zero_fill = 0;
 };
 
-// Sets the template for blocks made or refreshed from now on.
+// Sets the template for blocks made or refreshed from now on (one module's:
+// the last one loaded that has TLS data).
 void SetTlsTemplate(const TlsTemplate& tls);
+
+// Drops the template whose data starts at `data`, when it is the one set:
+// its module is going, and blocks made later must not copy from it.
+void ForgetTlsTemplate(const unsigned char* data);
 
 // Makes fs of the calling thread address its block, creating the block on
 // the thread's first call. Returns 0, or -1 when the system refuses the

@@ -1,0 +1,161 @@
+// The C runtime's and KERNEL32's support calls as the module's start-up and
+// runtime make them: setjmp/longjmp, initialisers, the "C" locale, critical
+// sections, narrow text from wide, and memory queries.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/peloader/standins/standins.h"
+
+extern "C" __attribute__((returns_twice)) int pagora_msvcrt_setjmp3(void* buffer, int count, ...);
+extern "C" void pagora_msvcrt_longjmp(void* buffer, int value);
+
+namespace pe_test {
+namespace {
+
+template <typename Fn>
+Fn StandIn(const char* dll, const char* name) {
+  void* address = pe::ResolveStandIn(dll, name);
+  EXPECT_NE(address, nullptr) << dll << "!" << name;
+  Fn function = nullptr;
+  std::memcpy(&function, &address, sizeof address);
+  return function;
+}
+
+using Dword = std::uint32_t;
+
+TEST(MsvcrtRuntime, LongjmpReturnsToSetjmpWithItsValue) {
+  EXPECT_EQ(pe::ResolveStandIn("msvcrt.dll", "_setjmp3"), pe::CodeAddress(&pagora_msvcrt_setjmp3));
+  EXPECT_EQ(pe::ResolveStandIn("msvcrt.dll", "longjmp"), pe::CodeAddress(&pagora_msvcrt_longjmp));
+  const struct {
+    int thrown;
+    int caught;
+  } cases[] = {{5, 5}, {-1, -1}, {0, 1}};  // longjmp with 0 returns 1
+  for (const auto& c : cases) {
+    alignas(16) unsigned char buffer[64];
+    volatile int jumps = 0;
+    const int result = pagora_msvcrt_setjmp3(buffer, 0);
+    if (result == 0 && jumps == 0) {
+      jumps = jumps + 1;
+      pagora_msvcrt_longjmp(buffer, c.thrown);
+    }
+    EXPECT_EQ(result, c.caught) << "longjmp(" << c.thrown << ")";
+    EXPECT_EQ(jumps, 1);
+  }
+}
+
+std::vector<int> g_ran;
+void First() { g_ran.push_back(1); }
+void Second() { g_ran.push_back(2); }
+
+TEST(MsvcrtRuntime, InittermRunsEachInitialiserInOrder) {
+  const auto initterm = StandIn<void (*)(void (**)(), void (**)())>("msvcrt.dll", "_initterm");
+  void (*table[])() = {nullptr, &First, nullptr, &Second};
+  g_ran.clear();
+  initterm(table, table + 4);
+  EXPECT_EQ(g_ran, (std::vector<int>{1, 2}));
+  initterm(table + 2, table + 2);
+  EXPECT_EQ(g_ran.size(), 2u) << "an empty range runs nothing";
+}
+
+TEST(MsvcrtRuntime, TheModuleKeepsTheCLocale) {
+  const auto set_locale = StandIn<const char* (*)(int, const char*)>("msvcrt.dll", "setlocale");
+  const struct {
+    const char* label;
+    int category;
+    const char* locale;
+    const char* result;  // nullptr: refused
+  } cases[] = {
+      {"asking", 0, nullptr, "C"},          {"\"C\" for everything", 0, "C", "C"},
+      {"the user's default", 2, "", "C"},   {"another locale", 4, "de_DE", nullptr},
+      {"no such category", 6, "C", nullptr},
+  };
+  for (const auto& c : cases) {
+    const char* result = set_locale(c.category, c.locale);
+    EXPECT_STREQ(result, c.result) << c.label;
+  }
+  EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C") << "the host's locale is untouched";
+  const auto locale_conv = StandIn<char* const* (*)()>("msvcrt.dll", "localeconv");
+  EXPECT_STREQ(locale_conv()[0], ".") << "the decimal point";
+}
+
+TEST(Kernel32Support, CriticalSectionsAreRecursiveAndOwned) {
+  using Section = void(PE_STDCALL*)(void*);
+  const auto init = StandIn<Section>("KERNEL32.dll", "InitializeCriticalSection");
+  const auto enter = StandIn<Section>("KERNEL32.dll", "EnterCriticalSection");
+  const auto leave = StandIn<Section>("KERNEL32.dll", "LeaveCriticalSection");
+  const auto remove = StandIn<Section>("KERNEL32.dll", "DeleteCriticalSection");
+  const auto try_enter =
+      StandIn<std::int32_t(PE_STDCALL*)(void*)>("KERNEL32.dll", "TryEnterCriticalSection");
+  alignas(8) unsigned char section[24];
+  pe::Call("InitializeCriticalSection", init, section);
+  pe::Call("EnterCriticalSection", enter, section);
+  EXPECT_EQ(pe::Call("TryEnterCriticalSection", try_enter, section), 1) << "again, by its owner";
+  std::int32_t other_got_it = -1;
+  std::thread other([&] { other_got_it = pe::Call("TryEnterCriticalSection", try_enter, section); });
+  other.join();
+  EXPECT_EQ(other_got_it, 0) << "another thread while it is held";
+  pe::Call("LeaveCriticalSection", leave, section);
+  pe::Call("LeaveCriticalSection", leave, section);
+  std::thread after([&] {
+    other_got_it = pe::Call("TryEnterCriticalSection", try_enter, section);
+    pe::Call("LeaveCriticalSection", leave, section);
+  });
+  after.join();
+  EXPECT_EQ(other_got_it, 1) << "another thread once it is free";
+  pe::Call("DeleteCriticalSection", remove, section);
+}
+
+TEST(Kernel32Support, WideTextNarrowsByCodePage) {
+  using ToNarrow = std::int32_t(PE_STDCALL*)(Dword, Dword, const std::uint16_t*, std::int32_t, char*,
+                                             std::int32_t, const char*, std::int32_t*);
+  const auto to_narrow = StandIn<ToNarrow>("KERNEL32.dll", "WideCharToMultiByte");
+  const struct {
+    const char* label;
+    Dword code_page;
+    std::vector<std::uint16_t> wide;  // with its terminator
+    std::string narrow;               // with its terminator
+    std::int32_t used_default;
+  } cases[] = {
+      {"ASCII", 0, {'b', 'o', 'o', 'k', 0}, std::string("book", 5), 0},
+      {"Latin-1 in the ANSI code page", 0, {'c', 0xe9, 0}, std::string("c\xe9", 3), 0},
+      {"past Latin-1 in the ANSI code page", 0, {0x20ac, 0}, std::string("?", 2), 1},
+      {"UTF-8 of three bytes", 65001, {0x20ac, 0}, std::string("\xe2\x82\xac", 4), 0},
+      {"a surrogate pair in UTF-8", 65001, {0xd83d, 0xdcd6, 0}, std::string("\xf0\x9f\x93\x96", 5), 0},
+  };
+  for (const auto& c : cases) {
+    const auto size = static_cast<std::int32_t>(c.narrow.size());
+    std::int32_t used_default = -1;
+    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, 0u, c.wide.data(), -1,
+                       static_cast<char*>(nullptr), 0, static_cast<const char*>(nullptr), &used_default),
+              size)
+        << c.label;
+    std::string out(static_cast<std::size_t>(size), 'x');
+    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, 0u, c.wide.data(), -1, &out[0],
+                       size, static_cast<const char*>(nullptr), &used_default),
+              size)
+        << c.label;
+    EXPECT_EQ(out, c.narrow) << c.label;
+    EXPECT_EQ(used_default, c.used_default) << c.label;
+  }
+}
+
+TEST(Kernel32Support, MemoryQueriesAnswerForModulesOnly) {
+  const auto query = StandIn<Dword(PE_STDCALL*)(const void*, void*, Dword)>("KERNEL32.dll", "VirtualQuery");
+  const auto protect =
+      StandIn<std::int32_t(PE_STDCALL*)(void*, Dword, Dword, Dword*)>("KERNEL32.dll", "VirtualProtect");
+  int local = 0;
+  unsigned char info[28];
+  Dword old = 0;
+  EXPECT_EQ(pe::Call("VirtualQuery", query, &local, info, 28u), 0u) << "not a module's memory";
+  EXPECT_EQ(pe::LastErrorCode(), 87u);
+  EXPECT_EQ(pe::Call("VirtualProtect", protect, &local, 4u, 0x04u, &old), 0);
+  EXPECT_EQ(pe::LastErrorCode(), 87u);
+}
+
+}  // namespace
+}  // namespace pe_test
