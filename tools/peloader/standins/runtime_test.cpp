@@ -10,21 +10,13 @@
 #include <vector>
 
 #include "tools/peloader/standins/standins.h"
+#include "tools/peloader/standins/test_standin.h"
 
 extern "C" __attribute__((returns_twice)) int pagora_msvcrt_setjmp3(void* buffer, int count, ...);
 extern "C" void pagora_msvcrt_longjmp(void* buffer, int value);
 
 namespace pe_test {
 namespace {
-
-template <typename Fn>
-Fn StandIn(const char* dll, const char* name) {
-  void* address = pe::ResolveStandIn(dll, name);
-  EXPECT_NE(address, nullptr) << dll << "!" << name;
-  Fn function = nullptr;
-  std::memcpy(&function, &address, sizeof address);
-  return function;
-}
 
 using Dword = std::uint32_t;
 

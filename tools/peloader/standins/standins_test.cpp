@@ -14,6 +14,7 @@
 
 #include "devlink/platform.h"
 #include "tools/peloader/standins/standins.h"
+#include "tools/peloader/standins/test_standin.h"
 
 namespace pe_test {
 namespace {
@@ -21,16 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using pagora::Guid;
 using pagora::InterfaceData;
-
-// A stand-in as the module's function type.
-template <typename Fn>
-Fn StandIn(const char* dll, const char* name) {
-  void* address = pe::ResolveStandIn(dll, name);
-  EXPECT_NE(address, nullptr) << dll << "!" << name;
-  Fn function = nullptr;
-  std::memcpy(&function, &address, sizeof address);
-  return function;
-}
 
 using Bool = std::int32_t;
 using Dword = std::uint32_t;
