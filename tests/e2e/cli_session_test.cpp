@@ -86,6 +86,7 @@ TEST_F(CliSession, NamesBeyondAsciiTravelAsUtf8) {
 
   const pagora_test::ProcessResult ls = Cli({"ls"});
   ASSERT_EQ(ls.status, 0) << ls.err;
+  EXPECT_EQ(Cli({"--ansi", "ls"}).out, ls.out) << "the 8-bit exports list the same names";
   for (const Book& book : books) {
     EXPECT_NE(ls.out.find(std::string("        6000  ") + book.name + "\n"), std::string::npos)
         << book.name << "\n" << ls.out;

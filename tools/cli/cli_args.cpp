@@ -62,6 +62,8 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
       options.resume = true;
     } else if (arg == "-l" || arg == "--long") {
       options.long_listing = true;
+    } else if (arg == "--ansi") {
+      options.ansi = true;
     } else if (arg == "--module" || arg.rfind("--module=", 0) == 0) {
       if (module_given) return Fail("--module given twice");
       module_given = true;
@@ -111,8 +113,10 @@ std::string UsageText() {
   return "Usage: pagora-cli [--module PATH] [options] COMMAND\n"
          "\n"
          "Loads a file-system plugin module and works in its folder through the\n"
-         "module's exports only, as a file manager does. Every command first opens\n"
-         "the folder (a listing), since the plugin finds titles in its last listing.\n"
+         "module's exports only, as a file manager does: its Unicode exports where\n"
+         "it has them. Names are shown and taken in UTF-8. Every command first\n"
+         "opens the folder (a listing), since the plugin finds titles in its last\n"
+         "listing.\n"
          "\n"
          "Commands:\n"
          "  ls [-l]            list the folder: size and name of each entry; with -l\n"
@@ -135,6 +139,8 @@ std::string UsageText() {
          "  --overwrite        replace an existing target (get refuses otherwise)\n"
          "  --move             move instead of copy: the source is deleted after success\n"
          "  --resume           ask the plugin to resume a transfer\n"
+         "  --ansi             call the module's 8-bit exports even where it has\n"
+         "                     Unicode ones (names are UTF-8 either way)\n"
          "  -h, --help         show this text\n"
          "\n"
          "Progress is a bar on a terminal and 'source -> target: N%' lines otherwise.\n"

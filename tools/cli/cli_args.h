@@ -15,6 +15,7 @@ struct Options {
   bool move = false;
   bool resume = false;
   bool long_listing = false;  // ls -l: the detail columns too
+  bool ansi = false;          // the 8-bit exports even where Unicode ones exist
   bool help = false;
   std::vector<std::string> operands;  // the command's arguments, in order
 };

@@ -1,11 +1,8 @@
 #include "tools/cli/detail_columns.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
 #include "tools/cli/host_path.h"
 #include "tools/cli/result_codes.h"
@@ -19,21 +16,6 @@ namespace {
 constexpr int kMaxFields = 100;
 constexpr int kNameRoom = 260;
 constexpr int kValueRoom = 1024;
-
-bool IsWindowsDll(const std::string& path) {
-  char magic[2] = {};
-  std::ifstream in(path, std::ios::binary);
-  return in.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
-}
-
-template <typename Fn>
-Fn Lookup(void* handle, const char* name) {
-  void* address = dlsym(handle, name);
-  Fn function = nullptr;
-  static_assert(sizeof function == sizeof address, "code and data addresses share a size");
-  std::memcpy(&function, &address, sizeof address);
-  return function;
-}
 
 // One line of the table: the size right-aligned, then each text in its
 // column, with no blanks at the end.
@@ -51,12 +33,10 @@ void PrintRow(std::FILE* out, const std::string& size, const std::vector<std::st
 
 }  // namespace
 
-ContentExports FindContentExports(const PluginModule& module, const std::string& path) {
+ContentExports FindContentExports(const PluginModule& module) {
   ContentExports content;
-  if (module.handle() == nullptr || IsWindowsDll(path)) return content;
-  content.supported_field =
-      Lookup<FsContentGetSupportedFieldFn>(module.handle(), "FsContentGetSupportedField");
-  content.value = Lookup<FsContentGetValueFn>(module.handle(), "FsContentGetValue");
+  content.supported_field = module.optional().content_supported_field;
+  content.value = module.optional().content_value;
   if (content.supported_field == nullptr || content.value == nullptr) content = ContentExports();
   return content;
 }

@@ -16,10 +16,8 @@ struct ContentExports {
   FsContentGetValueFn value = nullptr;
 };
 
-// The content functions of `module`, loaded from `path`. None when the
-// module lacks them, or is a Windows DLL, whose exports only the module
-// loader's bridge can call in their convention.
-ContentExports FindContentExports(const PluginModule& module, const std::string& path);
+// The content functions of `module`; none when it lacks either.
+ContentExports FindContentExports(const PluginModule& module);
 
 struct Field {
   std::string name;

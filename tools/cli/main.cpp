@@ -10,6 +10,7 @@
 #include "tools/cli/progress.h"
 #include "tools/cli/result_codes.h"
 #include "tools/cli/session.h"
+#include "tools/cli/unicode_calls.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
   }
   const bool terminal = PAGORA_ISATTY(stderr) != 0;
   ProgressDisplay progress(stderr, terminal, terminal ? TerminalWidth() : 80);
-  return RunCommand(module.exports(), options, request, &progress, stdout, stderr,
-                    FindContentExports(module, module_path));
+  PluginExports exports = module.exports();
+  ContentExports content = FindContentExports(module);
+  if (!options.ansi) UseUnicodeExports(module.optional(), &exports, &content);
+  return RunCommand(exports, options, request, &progress, stdout, stderr, content);
 }

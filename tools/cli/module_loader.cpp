@@ -118,6 +118,7 @@ void PluginModule::Unload() {
   if (handle_ != nullptr) CloseModule(handle_);
   handle_ = nullptr;
   exports_ = PluginExports();
+  optional_ = OptionalExports();
 }
 
 bool PluginModule::LoadWindowsModule(const std::string& path, std::string* error) {
@@ -129,7 +130,7 @@ bool PluginModule::LoadWindowsModule(const std::string& path, std::string* error
     return false;
   }
   std::string missing;
-  if (!BridgeExports(*module, &exports_, &missing)) {
+  if (!BridgeExports(*module, &exports_, &optional_, &missing)) {
     *error = NotAPlugin(path, missing);
     return false;
   }
@@ -187,6 +188,18 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
   }
   handle_ = handle;
   exports_ = found;
+  OptionalExports& more = optional_;
+  more.content_supported_field =
+      FindExport<FsContentGetSupportedFieldFn>(handle, "FsContentGetSupportedField");
+  more.content_value = FindExport<FsContentGetValueFn>(handle, "FsContentGetValue");
+  more.content_value_w = FindExport<FsContentGetValueWFn>(handle, "FsContentGetValueW");
+  more.init_w = FindExport<FsInitWFn>(handle, "FsInitW");
+  more.find_first_w = FindExport<FsFindFirstWFn>(handle, "FsFindFirstW");
+  more.find_next_w = FindExport<FsFindNextWFn>(handle, "FsFindNextW");
+  more.get_file_w = FindExport<FsGetFileWFn>(handle, "FsGetFileW");
+  more.put_file_w = FindExport<FsPutFileWFn>(handle, "FsPutFileW");
+  more.delete_file_w = FindExport<FsDeleteFileWFn>(handle, "FsDeleteFileW");
+  more.execute_file_w = FindExport<FsExecuteFileWFn>(handle, "FsExecuteFileW");
   return true;
 }
 

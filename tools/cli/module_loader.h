@@ -23,6 +23,21 @@ struct PluginExports {
   FsGetDefRootNameFn get_def_root_name = nullptr;
 };
 
+// The exports a module may have beyond the nine: the content functions and
+// the Unicode forms. Each is none where the module lacks it.
+struct OptionalExports {
+  FsContentGetSupportedFieldFn content_supported_field = nullptr;
+  FsContentGetValueFn content_value = nullptr;
+  FsContentGetValueWFn content_value_w = nullptr;
+  FsInitWFn init_w = nullptr;
+  FsFindFirstWFn find_first_w = nullptr;
+  FsFindNextWFn find_next_w = nullptr;
+  FsGetFileWFn get_file_w = nullptr;
+  FsPutFileWFn put_file_w = nullptr;
+  FsDeleteFileWFn delete_file_w = nullptr;
+  FsExecuteFileWFn execute_file_w = nullptr;
+};
+
 // One loaded module; unloaded when destroyed.
 class PluginModule {
  public:
@@ -38,6 +53,7 @@ class PluginModule {
   bool Load(const std::string& path, std::string* error);
 
   const PluginExports& exports() const { return exports_; }
+  const OptionalExports& optional() const { return optional_; }
   // The system's handle of the loaded module, for lookups beyond the nine
   // (for a Windows DLL, its base address, as on Windows).
   void* handle() const { return handle_; }
@@ -49,6 +65,7 @@ class PluginModule {
   void* handle_ = nullptr;
   pe::PeModule* windows_module_ = nullptr;  // set when the PE loader holds the module
   PluginExports exports_;
+  OptionalExports optional_;
 };
 
 // The module pagora-cli loads when none is named: the plugin beside the
