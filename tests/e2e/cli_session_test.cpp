@@ -65,9 +65,6 @@ TEST_F(CliSession, UploadArrivesAndIsListed) {
 }
 
 TEST_F(CliSession, NamesBeyondAsciiTravelAsUtf8) {
-  if (ModuleUnderTest() != PAGORA_MODULE_PATH) {
-    GTEST_SKIP() << "the Windows DLL's ANSI exports take the system code page, not UTF-8";
-  }
   // Books copied into the image by hand under UTF-8 names, as a user would;
   // the simulator reads them at its next start and speaks Windows-1252.
   struct Book {
@@ -278,10 +275,6 @@ TEST_F(CliSession, ListingAfterFailuresAtEachStep) {
 }
 
 TEST_F(CliSession, DetailColumnsOfEveryTitle) {
-  if (ModuleUnderTest() != PAGORA_MODULE_PATH) {
-    GTEST_SKIP() << "the host reaches a Windows DLL's content functions only through the "
-                    "module loader's bridge, which does not carry them";
-  }
   const pagora_test::ProcessResult ls = Cli({"ls", "-l"});
   ASSERT_EQ(ls.status, 0) << ls.err;
   // Each title's line holds its details in the column order.

@@ -1,6 +1,7 @@
-// KERNEL32's text conversions. The module's narrow text is taken as UTF-8
-// when it asks for CP_UTF8 and as Latin-1 (one byte, one character) for
-// every other code page: single-byte code pages have no lead bytes.
+// KERNEL32's text conversions. The system stood in for is set to UTF-8, as
+// a Windows system can be: file names here are UTF-8, so the module's
+// narrow text is UTF-8 for the ANSI code page (CP_ACP) and for CP_UTF8, and
+// Latin-1 (one byte, one character) for every other code page.
 #include <cstdint>
 
 #include "tools/peloader/standins/standins.h"
@@ -9,7 +10,10 @@ namespace pe {
 
 namespace {
 
+constexpr Dword kCodePageAnsi = 0;
 constexpr Dword kCodePageUtf8 = 65001;
+
+bool IsUtf8(Dword code_page) { return code_page == kCodePageAnsi || code_page == kCodePageUtf8; }
 constexpr Dword kErrorNoUnicodeTranslation = 1113;
 
 // Decodes one character of `text` (`length` bytes left); 0 when invalid.
@@ -37,7 +41,7 @@ std::int32_t PE_API MultiByteToWideChar(Dword code_page, Dword, const char* text
   for (int i = 0; i < total;) {
     std::uint32_t code = bytes[i];
     int used = 1;
-    if (code_page == kCodePageUtf8 && (used = DecodeUtf8(bytes + i, total - i, &code)) == 0) {
+    if (IsUtf8(code_page) && (used = DecodeUtf8(bytes + i, total - i, &code)) == 0) {
       SetLastErrorCode(kErrorNoUnicodeTranslation);
       return 0;
     }
@@ -84,7 +88,7 @@ std::int32_t PE_API WideCharToMultiByte(Dword code_page, Dword, const std::uint1
     }
     unsigned char out[4];
     int size = 1;
-    if (code_page == kCodePageUtf8) {
+    if (IsUtf8(code_page)) {
       if (code < 0x80) {
         out[0] = static_cast<unsigned char>(code);
       } else if (code < 0x800) {

@@ -114,8 +114,9 @@ TEST(Kernel32Support, WideTextNarrowsByCodePage) {
     std::int32_t used_default;
   } cases[] = {
       {"ASCII", 0, {'b', 'o', 'o', 'k', 0}, std::string("book", 5), 0},
-      {"Latin-1 in the ANSI code page", 0, {'c', 0xe9, 0}, std::string("c\xe9", 3), 0},
-      {"past Latin-1 in the ANSI code page", 0, {0x20ac, 0}, std::string("?", 2), 1},
+      {"the ANSI code page is UTF-8", 0, {'c', 0xe9, 0}, std::string("c\xc3\xa9", 4), 0},
+      {"Latin-1 in another code page", 1252, {'c', 0xe9, 0}, std::string("c\xe9", 3), 0},
+      {"past Latin-1 in another code page", 1252, {0x20ac, 0}, std::string("?", 2), 1},
       {"UTF-8 of three bytes", 65001, {0x20ac, 0}, std::string("\xe2\x82\xac", 4), 0},
       {"a surrogate pair in UTF-8", 65001, {0xd83d, 0xdcd6, 0}, std::string("\xf0\x9f\x93\x96", 5), 0},
   };

@@ -267,7 +267,9 @@ TEST(StandIns, TextConversionsGiveSizesFirst) {
       {"ASCII", 0, "book", 5},
       {"UTF-8 of two bytes", 65001, "caf\xc3\xa9", 5},
       {"UTF-8 beyond the basic plane", 65001, "\xf0\x9f\x93\x96", 3},
-      {"Latin-1 bytes in the ANSI code page", 0, "caf\xe9", 5},
+      {"UTF-8 in the ANSI code page", 0, "caf\xc3\xa9", 5},
+      {"Latin-1 bytes in another code page", 1252, "caf\xe9", 5},
+      {"Latin-1 bytes are no UTF-8", 0, "caf\xe9", 0},
       {"broken UTF-8", 65001, "caf\xc3", 0},
   };
   for (const Case& c : cases) {
