@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "devlink/exchange.h"
 #include "testing/test_support.h"
 

@@ -6,7 +6,7 @@
 
 #include "bench/shelf.h"
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "testing/test_support.h"
 
 namespace pagora {

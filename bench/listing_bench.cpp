@@ -5,7 +5,7 @@
 #include "bench/bench_driver.h"
 #include "bench/full_reader.h"
 #include "bench/shelf.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "plugin/fs_api.h"
 #include "plugin/host_context.h"
 #include "plugin/module.h"

@@ -11,7 +11,7 @@
 #include "bench/bench_driver.h"
 #include "bench/local_files.h"
 #include "bench/peak_rss.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "devlink/exchange.h"
 #include "testing/test_support.h"
 

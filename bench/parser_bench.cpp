@@ -5,7 +5,7 @@
 
 #include "bench/bench_driver.h"
 #include "bench/full_reader.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/status.h"
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"

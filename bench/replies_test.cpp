@@ -8,7 +8,7 @@
 #include "bench/full_reader.h"
 #include "bench/shelf.h"
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/status.h"
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 
 namespace pagora {

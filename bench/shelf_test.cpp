@@ -6,7 +6,7 @@
 #include <string>
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 #include "testing/test_support.h"
 

@@ -4,7 +4,7 @@
 // benchmarks divide the plugin's time by this one's.
 #pragma once
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 #include "devlink/exchange.h"
 

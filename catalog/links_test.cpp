@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"
 #include "testing/fake_driver.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/reply_lines.h"
-#include "catalog/text.h"
+#include "state/text.h"
 #include "devlink/exchange.h"
 
 namespace pagora {

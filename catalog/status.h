@@ -2,7 +2,7 @@
 // status values of the reader state.
 #pragma once
 
-#include "catalog/records.h"
+#include "state/records.h"
 
 namespace pagora {
 

@@ -2,17 +2,21 @@
 
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/reply_lines.h"
 #include "catalog/status.h"
-#include "catalog/text.h"
+#include "state/text.h"
 #include "devlink/exchange.h"
 
 namespace pagora {
 namespace {
 
-constexpr int kColumnWidths[5] = {9, 4, 7, 9, 128};
-enum Column { kName, kExtension, kAttributes, kSize, kLongName };
+// The listing's fixed columns, each ended by a separator position; a '+'
+// line (an entry inside the current directory) starts them three later.
+enum Column { kName, kExtension, kAttributes, kSize, kLongName, kColumnCount };
+constexpr int kColumnWidths[kColumnCount] = {9, 4, 7, 9, 128};
+constexpr int kPlusLineOffset = 3;
+constexpr int kLeastColumnsPresent = 3;  // a line with fewer describes nothing
 
 // The first word of a column: blanks and tabs in front passed over, the
 // value ends at the next one. None when the column holds no word.
@@ -31,21 +35,21 @@ char* FirstWord(char* column) {
 int AddEntry(ReaderState& state, int storage, DirectoryEntry** current, char* work) {
   int offset = 0;
   if (work[0] == '+') {
-    offset = 3;
+    offset = kPlusLineOffset;
     if (*current == nullptr) return 0;  // below a directory that was left out
   } else {
     *current = &state.roots[storage];
   }
-  char* columns[5];
+  char* columns[kColumnCount];
   int present = 0;
-  for (int c = 0; c < 5; ++c) {
+  for (int c = kName; c < kColumnCount; ++c) {
     char* column = work + offset;
     offset += kColumnWidths[c];
     work[offset - 1] = '\0';  // the column's separator
     columns[c] = (c == kLongName) ? (*column != '\0' ? column : nullptr) : FirstWord(column);
     if (columns[c] != nullptr) ++present;
   }
-  if (present < 3) return 0;
+  if (present < kLeastColumnsPresent) return 0;
 
   const char* attributes = columns[kAttributes];
   if (attributes != nullptr && attributes[1] == 'D') {

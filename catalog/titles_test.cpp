@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 #include "testing/fake_driver.h"
 #include "testing/test_support.h"

@@ -29,8 +29,8 @@ target_sources(pagora_module PRIVATE
 target_link_options(pagora_module PRIVATE -static)
 target_link_libraries(pagora_module PRIVATE setupapi user32)
 
-# Whatever links the plugin's objects (the unit tests) needs the same libraries.
-set_property(TARGET pagora_core APPEND PROPERTY INTERFACE_LINK_LIBRARIES setupapi user32)
+# Whatever builds on the platform layer needs the same libraries.
+set_property(TARGET pagora_platform APPEND PROPERTY INTERFACE_LINK_LIBRARIES setupapi user32)
 
 # Test executables link statically too, so Wine runs them without MinGW DLLs.
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 
 namespace pagora {
 namespace {
@@ -88,10 +88,7 @@ int DevOpen(ReaderState& state) {
 }
 
 int DevRelease(ReaderState& state, bool force) {
-  if (force && state.device != InvalidOsHandle()) {
-    Os().close_handle(state.device);
-    state.device = InvalidOsHandle();
-  }
+  if (force) CloseDevice(state);
   return 0;
 }
 

@@ -3,17 +3,12 @@
 
 #include <cstdint>
 
-#include "devlink/platform.h"
+#include "platform/control_codes.h"
+#include "platform/platform.h"
 
 namespace pagora {
 
 struct ReaderState;
-
-// The reader driver's device interface class.
-constexpr Guid kReaderInterfaceClass = {
-    0x3BB1DF43, 0xB2D4, 0x11D3, {0xBF, 0x85, 0x00, 0x10, 0x5A, 0x0A, 0x47, 0xB3}};
-
-constexpr std::uint32_t IOCTL_DEV_PROBE = 0x222014;
 
 // Opens the link when it is closed (discovering the interface first when its
 // path is not known) and probes the reader. 0 when the reader answered; -1

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "devlink/device.h"
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "testing/fake_driver.h"
 #include "testing/test_support.h"
 

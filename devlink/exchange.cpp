@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "devlink/device.h"
-#include "devlink/scoped.h"
+#include "platform/scoped.h"
 
 namespace pagora {
 namespace {

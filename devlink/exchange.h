@@ -5,16 +5,11 @@
 
 #include <cstdint>
 
+#include "platform/control_codes.h"
+
 namespace pagora {
 
 struct ReaderState;
-
-constexpr std::int32_t DEV_BLOCK_SIZE = 4096;
-
-constexpr std::uint32_t IOCTL_DEV_QUERY_START = 0x222018;
-constexpr std::uint32_t IOCTL_DEV_QUERY_NEXT = 0x22201C;
-constexpr std::uint32_t IOCTL_DEV_UPLOAD_START = 0x222020;
-constexpr std::uint32_t IOCTL_DEV_UPLOAD_NEXT = 0x222024;
 
 // Receives the percentage done after each block; may be null.
 using ProgressFn = void (*)(std::int32_t percent);

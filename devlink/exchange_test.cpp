@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "devlink/device.h"
 #include "devlink/exchange.h"
 #include "testing/fake_driver.h"

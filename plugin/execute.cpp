@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "catalog/titles.h"
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "plugin/fs_api.h"
 #include "plugin/host_text.h"
 #include "plugin/title_details.h"

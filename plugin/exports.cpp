@@ -1,7 +1,7 @@
 // The nine functions the host calls, and the module's lifetime.
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "plugin/content_fields.h"
 #include "plugin/execute.h"
 #include "plugin/file_ops.h"

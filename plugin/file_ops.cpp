@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/status.h"
-#include "catalog/text.h"
+#include "state/text.h"
 #include "catalog/titles.h"
 #include "devlink/device.h"
 #include "devlink/exchange.h"

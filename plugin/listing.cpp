@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/storage_tree.h"
 #include "catalog/titles.h"
 #include "devlink/device.h"

@@ -1,7 +1,7 @@
 #include "plugin/title_details.h"
 
 #include "catalog/links.h"
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 #include "plugin/listing.h"
 #include "plugin/title_names.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "catalog/titles.h"
 #include "plugin/listing.h"
 #include "plugin/reader_text.h"

@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
+echo "layers"
+python3 scripts/check_layers.py
+
 cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-sources=$(git ls-files 'plugin/*.cpp' 'catalog/*.cpp' 'devlink/*.cpp' 'tools/*.cpp' \
+sources=$(git ls-files 'platform/*.cpp' 'state/*.cpp' 'devlink/*.cpp' 'catalog/*.cpp' 'plugin/*.cpp' 'tools/*.cpp' \
           | grep -v -e '_test\.cpp$' -e 'test_support' | grep -v 'platform_windows\.cpp$' | grep -v 'test_modules/')
 
 # The PE loader and the host's bridge to it build for 32-bit x86 only: they
@@ -32,5 +35,5 @@ fi
 echo "cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ --inline-suppr \
   --enable=warning,performance,portability --suppressions-list=.cppcheck-suppressions \
-  -I . $sources devlink/platform_windows.cpp
+  -I . $sources platform/platform_windows.cpp
 echo "cppcheck: clean"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 #include "plugin/fs_api.h"
 #include "plugin/host_context.h"
 #include "plugin/module.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/reader_state.h"
+#include "state/reader_state.h"
 
 namespace pagora {
 

@@ -1,10 +1,10 @@
 // KERNEL32's file, device and handle calls, and the last error: the same
-// platform table the native plugin uses (devlink/platform.h), so CreateFileA
+// platform table the native plugin uses (platform/platform.h), so CreateFileA
 // on a reader's device path connects to its socket and DeviceIoControl
 // speaks its frames, and local files are POSIX files.
 #include <unistd.h>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "tools/peloader/standins/host_objects.h"
 #include "tools/peloader/standins/standins.h"
 

@@ -1,8 +1,8 @@
 // SETUPAPI's device interface calls, on the platform table: the reader
-// folder's sockets are the interfaces (devlink/platform_posix.cpp), whose
+// folder's sockets are the interfaces (platform/platform_posix.cpp), whose
 // detail call keeps the two-call size protocol and refuses a detail record
 // whose cbSize is not the 32-bit one (5).
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "tools/peloader/standins/standins.h"
 
 namespace pe {

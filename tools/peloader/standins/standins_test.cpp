@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "tools/peloader/standins/standins.h"
 #include "tools/peloader/standins/test_standin.h"
 

@@ -1,6 +1,6 @@
 // USER32's message box: no window here, so the platform table's message
 // goes to standard error and the box is answered OK (IDOK).
-#include "devlink/platform.h"
+#include "platform/platform.h"
 #include "tools/peloader/standins/standins.h"
 
 namespace pe {

@@ -1,9 +1,9 @@
-#include "catalog/records.h"
+#include "state/records.h"
 
 #include <cstring>
 
-#include "catalog/text.h"
-#include "devlink/platform.h"
+#include "state/text.h"
+#include "platform/platform.h"
 
 namespace pagora {
 namespace {

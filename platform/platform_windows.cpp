@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 namespace {

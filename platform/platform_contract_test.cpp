@@ -11,11 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "devlink/device.h"
-#include "devlink/exchange.h"
-#include "devlink/platform.h"
+#include "platform/control_codes.h"
+#include "platform/platform.h"
 #if !defined(_WIN32)
-#include "devlink/platform_posix.h"
+#include "platform/platform_posix.h"
 #endif
 #include "testing/fake_driver.h"
 #include "testing/test_support.h"

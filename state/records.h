@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "catalog/entry_list.h"
+#include "state/entry_list.h"
 
 namespace pagora {
 
@@ -42,6 +42,22 @@ struct StorageEntry : StatusRecord {
 struct DirectoryEntry : StorageEntry {
   std::int32_t storage_index;
   EntryList children;  // newest first; freed by ClearChildren, not by the list
+};
+
+// One title of the "__TITLES" reply.
+struct TitleRecord {
+  StorageEntry* link;  // the title's book file, set by LinkTitles; not owned
+  char title[128];
+  char filename[128];  // the book file's path on the reader
+  std::int32_t size;
+  bool anno;
+  char publisher[128];
+  char author[128];
+  char isbn[64];
+  char url[128];
+  char username[64];
+  std::int32_t name_mark;  // set by the listing: 0, or n >= 2 when this is the
+                           // n-th title to show an otherwise equal name
 };
 
 // Fills `record`: key and value 1 from the texts (none gives empty), values

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "devlink/platform.h"
-#include "devlink/platform_posix.h"
+#include "platform/platform.h"
+#include "platform/platform_posix.h"
 
 namespace pagora {
 

@@ -1,6 +1,6 @@
-#include "catalog/entry_list.h"
+#include "state/entry_list.h"
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 

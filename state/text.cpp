@@ -1,4 +1,4 @@
-#include "catalog/text.h"
+#include "state/text.h"
 
 #include <cstring>
 

@@ -4,19 +4,22 @@
 
 #include <cstdint>
 
-#include "catalog/entry_list.h"
-#include "catalog/records.h"
-#include "devlink/platform.h"
+#include "state/entry_list.h"
+#include "state/records.h"
+#include "platform/platform.h"
 
 namespace pagora {
 
 constexpr std::int32_t kReplyLimit = 65536;
+// Storage indexes: a root that is never listed, internal memory, the card.
+constexpr int kStorageNone = 0;
 constexpr int kStorageInternal = 1;
 constexpr int kStorageCard = 2;
+constexpr int kStorageCount = 3;
 
 struct ReaderState {
   EntryList status_list;          // StatusRecords of the last "__STATUS" reply
-  DirectoryEntry roots[3];        // storage roots by storage index
+  DirectoryEntry roots[kStorageCount];  // storage roots by storage index
   EntryList title_list;           // TitleRecords of the last "__TITLES" reply
   std::uint32_t title_generation; // counts clears of the title list, so a
                                   // listing position can tell it went stale
@@ -46,6 +49,9 @@ void ConstructReaderState(ReaderState& state);
 // Frees everything the state owns. An open device handle is left to the
 // operating system, as at unload.
 void DestroyReaderState(ReaderState& state);
+
+// Closes the device handle if it is open (DevRelease with force).
+void CloseDevice(ReaderState& state);
 
 // Forgets the reader: closes the link, zeroes the status values, empties the
 // lists and the trees. The title count and the probe reply stay.

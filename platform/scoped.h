@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "devlink/platform.h"
+#include "platform/platform.h"
 
 namespace pagora {
 

@@ -1,6 +1,4 @@
-#include "catalog/reader_state.h"
-
-#include "devlink/device.h"
+#include "state/reader_state.h"
 
 namespace pagora {
 
@@ -13,7 +11,7 @@ void ConstructReaderState(ReaderState& state) {
   for (char& c : state.probe_reply) c = '\0';
   state.status_list = EntryList{nullptr, true};
   state.title_list = EntryList{nullptr, true};
-  for (int i = 0; i < 3; ++i) {
+  for (int i = kStorageNone; i < kStorageCount; ++i) {
     ConstructDirectoryEntry(&state.roots[i], &state, nullptr, "", "", "-D---", i);
   }
   Reset(state);
@@ -38,9 +36,15 @@ void ClearStatusList(ReaderState& state) {
   state.version = nullptr;
 }
 
+void CloseDevice(ReaderState& state) {
+  if (state.device == InvalidOsHandle()) return;
+  Os().close_handle(state.device);
+  state.device = InvalidOsHandle();
+}
+
 void Reset(ReaderState& state) {
   state.device_path_known = false;
-  DevRelease(state, true);
+  CloseDevice(state);
   state.free_memory = 0;
   state.sm_free_memory = 0;
   state.flash_size = 0;

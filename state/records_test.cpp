@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "catalog/entry_list.h"
-#include "catalog/reader_state.h"
-#include "catalog/records.h"
+#include "state/entry_list.h"
+#include "state/reader_state.h"
+#include "state/records.h"
 #include "testing/fake_driver.h"
 #include "testing/test_support.h"
 
