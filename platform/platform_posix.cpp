@@ -3,6 +3,11 @@
 // each control call is one request/response frame on the connection
 // (docs/device-socket.md). Local files are plain POSIX files, with errno
 // mapped to the Windows codes the plugin's error mapping reads.
+//
+// The simulator (tools/readersim/frame_server.cpp) reads the same frames
+// with code of its own, on purpose: two independent readings of the one
+// page, so a misreading of the wire format shows as a disagreement between
+// them instead of hiding in shared code.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>

@@ -1,3 +1,7 @@
+// The reader's side of the socket's frames (docs/device-socket.md). The
+// plugin's side (platform/platform_posix.cpp) is written apart from this
+// one on purpose: two independent readings of one contract, which the
+// end-to-end tests hold to each other.
 #include "frame_server.h"
 
 #include <poll.h>
