@@ -44,22 +44,15 @@ bool SimulatorProcess::Start(const std::string& program, const std::string& imag
     *error = "pipe failed";
     return false;
   }
-  std::vector<std::string> args = pagora_test::CommandLine(
+  pagora_test::SpawnRequest request;
+  request.command_line = pagora_test::CommandLine(
       program, {"--image", image_dir, "--socket-dir", socket_dir, "--control", control_path});
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int log_fd = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (log_fd < 0 || ::dup2(ready_pipe[1], 1) < 0 || ::dup2(log_fd, 2) < 0) ::_exit(127);
-    ::execv(args[0].c_str(), argv.data());
-    ::_exit(127);
-  }
+  request.out_fd = ready_pipe[1];
+  request.err_path = log_path;
+  const int pid = pagora_test::SpawnProcess(request, error);
   ::close(ready_pipe[1]);
   if (pid < 0) {
     ::close(ready_pipe[0]);
-    *error = "fork failed";
     return false;
   }
   pid_ = pid;

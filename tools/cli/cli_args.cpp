@@ -1,5 +1,7 @@
 #include "tools/cli/cli_args.h"
 
+#include <getopt.h>
+
 #include "plugin/fs_api.h"
 #include "tools/cli/result_codes.h"
 
@@ -37,47 +39,58 @@ ParseResult Fail(std::string error) {
   return result;
 }
 
+// Long options without a short form, numbered past every character.
+enum LongOption { kOverwrite = 256, kMove, kResume, kAnsi, kModule };
+
+constexpr option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},       {"long", no_argument, nullptr, 'l'},
+    {"overwrite", no_argument, nullptr, kOverwrite}, {"move", no_argument, nullptr, kMove},
+    {"resume", no_argument, nullptr, kResume}, {"ansi", no_argument, nullptr, kAnsi},
+    {"module", required_argument, nullptr, kModule}, {nullptr, 0, nullptr, 0},
+};
+
 }  // namespace
 
+// Options may stand anywhere among the words (getopt_long moves the words
+// behind them); "--" ends them.
 ParseResult ParseArgs(const std::vector<std::string>& args) {
+  std::vector<std::string> texts = args;
+  std::vector<char*> argv;
+  static char program[] = "pagora-cli";
+  argv.push_back(program);
+  for (std::string& text : texts) argv.push_back(&text[0]);
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(argv.size()) - 1;
+
   Options options;
   bool module_given = false;
-  bool options_ended = false;
-  std::vector<std::string> words;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_ended || arg.size() < 2 || arg[0] != '-') {
-      words.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--overwrite") {
-      options.overwrite = true;
-    } else if (arg == "--move") {
-      options.move = true;
-    } else if (arg == "--resume") {
-      options.resume = true;
-    } else if (arg == "-l" || arg == "--long") {
-      options.long_listing = true;
-    } else if (arg == "--ansi") {
-      options.ansi = true;
-    } else if (arg == "--module" || arg.rfind("--module=", 0) == 0) {
-      if (module_given) return Fail("--module given twice");
-      module_given = true;
-      if (arg == "--module") {
-        if (i + 1 >= args.size()) return Fail("--module needs a path");
-        options.module = args[++i];
-      } else {
-        options.module = arg.substr(sizeof("--module=") - 1);
+  opterr = 0;  // the messages are this host's own
+  optind = 0;  // start afresh: a parse may come after another
+  for (;;) {
+    const int c = getopt_long(argc, argv.data(), ":hl", kLongOptions, nullptr);
+    if (c == -1) break;
+    switch (c) {
+      case 'h': options.help = true; break;
+      case 'l': options.long_listing = true; break;
+      case kOverwrite: options.overwrite = true; break;
+      case kMove: options.move = true; break;
+      case kResume: options.resume = true; break;
+      case kAnsi: options.ansi = true; break;
+      case kModule:
+        if (module_given) return Fail("--module given twice");
+        module_given = true;
+        options.module = optarg;
+        if (options.module.empty()) return Fail("--module needs a path");
+        break;
+      case ':': return Fail("--module needs a path");
+      default: {
+        const std::string given = optopt != 0 && optopt < 256 ? std::string("-") + static_cast<char>(optopt)
+                                                              : std::string(argv[optind - 1]);
+        return Fail("unknown option '" + given + "'");
       }
-      if (options.module.empty()) return Fail("--module needs a path");
-    } else {
-      return Fail("unknown option '" + arg + "'");
     }
   }
+  std::vector<std::string> words(argv.begin() + optind, argv.begin() + argc);
   if (options.help) {
     ParseResult result;
     result.ok = true;

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <getopt.h>
+
 #include "parse_number.h"
 
 namespace readersim {
@@ -11,78 +13,94 @@ std::string DefaultSocketDir(const char* reader_dir, const char* runtime_dir, un
   return "/tmp/pagora-readers-" + std::to_string(uid);
 }
 
+namespace {
+
+enum LongOption { kImage = 256, kWriteDemo, kSocketDir, kName, kControl, kFailNext, kUsbSpeed, kLog };
+
+constexpr option kLongOptions[] = {
+    {"image", required_argument, nullptr, kImage},
+    {"write-demo", required_argument, nullptr, kWriteDemo},
+    {"socket-dir", required_argument, nullptr, kSocketDir},
+    {"name", required_argument, nullptr, kName},
+    {"control", required_argument, nullptr, kControl},
+    {"fail-next", required_argument, nullptr, kFailNext},
+    {"usb-speed", no_argument, nullptr, kUsbSpeed},
+    {"log", no_argument, nullptr, kLog},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option's own spelling, for messages.
+std::string Spelling(int code) {
+  if (code == 'h') return "--help";
+  for (const option& o : kLongOptions) {
+    if (o.name != nullptr && o.val == code) return std::string("--") + o.name;
+  }
+  return "";
+}
+
+}  // namespace
+
 bool ParseOptions(const std::vector<std::string>& args, const std::string& default_socket_dir,
                   Options* options, std::string* error) {
   *options = Options{};
   options->socket_dir = default_socket_dir;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    std::string value;
-    bool has_value = false;
-    std::size_t equals = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-      arg.resize(equals);
-      has_value = true;
+  std::vector<std::string> texts = args;
+  std::vector<char*> argv;
+  static char program[] = "pagora-readersim";
+  argv.push_back(program);
+  for (std::string& text : texts) argv.push_back(&text[0]);
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(argv.size()) - 1;
+
+  opterr = 0;  // the messages are the simulator's own
+  optind = 0;  // start afresh: a parse may come after another
+  for (;;) {
+    const int c = getopt_long(argc, argv.data(), ":h", kLongOptions, nullptr);
+    if (c == -1) break;
+    if (c == ':') {
+      *error = Spelling(optopt) + " needs a value";
+      return false;
     }
-    auto take = [&](std::string* out) {
-      if (!has_value) {
-        if (i + 1 >= args.size()) {
-          *error = arg + " needs a value";
+    if (c == '?') {
+      // A known option given a value it does not take, or no option at all.
+      const std::string known = optopt != 0 ? Spelling(optopt) : "";
+      *error = !known.empty() ? known + " takes no value"
+                              : "unknown option '" + std::string(argv[optind - 1]) + "'";
+      return false;
+    }
+    const std::string value = optarg != nullptr ? optarg : "";
+    if (optarg != nullptr && value.empty()) {
+      *error = Spelling(c) + " needs a value";
+      return false;
+    }
+    switch (c) {
+      case kImage: options->image_dir = value; break;
+      case kWriteDemo: options->write_demo_dir = value; break;
+      case kSocketDir: options->socket_dir = value; break;
+      case kControl: options->control_path = value; break;
+      case kName:
+        if (value.find('/') != std::string::npos || value == "." || value == "..") {
+          *error = "--name must be a plain file name, not '" + value + "'";
           return false;
         }
-        value = args[++i];
-      }
-      if (value.empty()) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *out = value;
-      return true;
-    };
-    auto flag = [&](bool* out) {
-      if (has_value) {
-        *error = arg + " takes no value";
-        return false;
-      }
-      *out = true;
-      return true;
-    };
-
-    bool ok;
-    if (arg == "--image") {
-      ok = take(&options->image_dir);
-    } else if (arg == "--write-demo") {
-      ok = take(&options->write_demo_dir);
-    } else if (arg == "--socket-dir") {
-      ok = take(&options->socket_dir);
-    } else if (arg == "--name") {
-      ok = take(&options->name);
-      if (ok && (options->name.find('/') != std::string::npos || options->name == "." ||
-                 options->name == "..")) {
-        *error = "--name must be a plain file name, not '" + options->name + "'";
-        ok = false;
-      }
-    } else if (arg == "--control") {
-      ok = take(&options->control_path);
-    } else if (arg == "--fail-next") {
-      std::string count;
-      ok = take(&count);
-      if (ok && !ParseNumber(count, &options->fail_next)) {
-        *error = "--fail-next needs a count, not '" + count + "'";
-        ok = false;
-      }
-    } else if (arg == "--usb-speed") {
-      ok = flag(&options->usb_speed);
-    } else if (arg == "--log") {
-      ok = flag(&options->log);
-    } else if (arg == "--help" || arg == "-h") {
-      ok = flag(&options->help);
-    } else {
-      *error = "unknown option '" + args[i] + "'";
-      ok = false;
+        options->name = value;
+        break;
+      case kFailNext:
+        if (!ParseNumber(value, &options->fail_next)) {
+          *error = "--fail-next needs a count, not '" + value + "'";
+          return false;
+        }
+        break;
+      case kUsbSpeed: options->usb_speed = true; break;
+      case kLog: options->log = true; break;
+      default: options->help = true; break;
     }
-    if (!ok) return false;
+  }
+  // The simulator takes no words besides its options.
+  if (optind < argc) {
+    *error = "unknown option '" + std::string(argv[optind]) + "'";
+    return false;
   }
   if (!options->image_dir.empty() && !options->write_demo_dir.empty()) {
     *error = "--image and --write-demo do not go together";

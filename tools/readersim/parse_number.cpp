@@ -1,13 +1,17 @@
 #include "parse_number.h"
 
+#include <charconv>
+
 namespace readersim {
 
 bool ParseNumber(const std::string& text, std::uint32_t* value) {
-  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  unsigned long long number = std::stoull(text);
-  if (number > 0xFFFFFFFFull) return false;
-  *value = static_cast<std::uint32_t>(number);
+  // from_chars takes a sign and leading blanks from nobody: digits only.
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  std::uint32_t number = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, fault] = std::from_chars(text.data(), end, number);
+  if (fault != std::errc() || stop != end) return false;
+  *value = number;
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "names.h"
+#include "parse_number.h"
 
 namespace readersim {
 
@@ -32,8 +33,8 @@ bool ReadText(const IniEntry& entry, std::string* out, IniFault* fault) {
 
 bool ReadMib(const IniEntry& entry, std::uint32_t* out, IniFault* fault) {
   const std::string& v = entry.value;
-  bool digits = !v.empty() && v.size() <= 4 && v.find_first_not_of("0123456789") == std::string::npos;
-  std::uint32_t mib = digits ? static_cast<std::uint32_t>(std::stoul(v)) : 0;
+  std::uint32_t mib = 0;
+  if (v.size() > 4 || !ParseNumber(v, &mib)) mib = 0;
   if (mib < 1 || mib > kMaxStorageMib)
     return Fault(fault, entry.line, "size_mib must be a whole number from 1 to " +
                                         std::to_string(kMaxStorageMib) + ", not '" + v + "'");

@@ -1,13 +1,18 @@
 #include "tools/cli/test_support/run_process.h"
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+extern char** environ;
 
 namespace pagora_test {
 
@@ -31,42 +36,62 @@ std::vector<std::string> CommandLine(const std::string& program,
   return line;
 }
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& env, const std::string& cwd,
-                         const std::string& scratch_dir) {
-  const std::string out_path = scratch_dir + "/process.out";
-  const std::string err_path = scratch_dir + "/process.err";
-  // Everything the child needs is built before fork: after it only
-  // async-signal-safe calls are made.
+int SpawnProcess(const SpawnRequest& request, std::string* error) {
+  std::vector<std::string> line = request.command_line;
+  std::vector<char*> argv;
+  for (std::string& arg : line) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   std::vector<std::string> env_text;
-  for (const auto& [name, value] : env) env_text.push_back(name + "=" + value);
+  if (request.env != nullptr) {
+    for (const auto& [name, value] : *request.env) env_text.push_back(name + "=" + value);
+  }
   std::vector<char*> envp;
   for (std::string& entry : env_text) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::vector<std::string> arg_text = CommandLine(program, args);
-  std::vector<char*> argv;
-  for (std::string& arg : arg_text) argv.push_back(arg.data());
-  argv.push_back(nullptr);
 
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in_fd = open("/dev/null", O_RDONLY);
-    const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in_fd < 0 || out_fd < 0 || err_fd < 0 || dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
-        dup2(err_fd, 2) < 0 || chdir(cwd.c_str()) != 0) {
-      _exit(127);
-    }
-    execve(arg_text[0].c_str(), argv.data(), envp.data());
-    _exit(127);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (request.out_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, request.out_fd, 1);
+  } else if (!request.out_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 1, request.out_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
+  if (!request.err_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 2, request.err_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  if (!request.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, request.cwd.c_str());
+  pid_t pid = -1;
+  const int fault = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
+                                request.env != nullptr ? envp.data() : environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (fault != 0) {
+    *error = "cannot start " + line[0] + ": " + std::strerror(fault);
+    return -1;
+  }
+  return pid;
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env, const std::string& cwd,
+                         const std::string& scratch_dir) {
+  SpawnRequest request;
+  request.command_line = CommandLine(program, args);
+  request.env = &env;
+  request.cwd = cwd;
+  request.out_path = scratch_dir + "/process.out";
+  request.err_path = scratch_dir + "/process.err";
   ProcessResult result;
+  std::string error;
+  const int pid = SpawnProcess(request, &error);
   int wait_status = 0;
   if (pid > 0 && waitpid(pid, &wait_status, 0) == pid && WIFEXITED(wait_status)) {
     result.status = WEXITSTATUS(wait_status);
   }
-  result.out = ReadAll(out_path);
-  result.err = ReadAll(err_path);
+  result.out = ReadAll(request.out_path);
+  result.err = pid > 0 ? ReadAll(request.err_path) : error;
   return result;
 }
 
