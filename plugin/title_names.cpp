@@ -76,7 +76,7 @@ void MarkByPosition(ReaderState& state) {
 }  // namespace
 
 void ComposeTitleName(const TitleRecord& title, char* out) {
-  char mark[16];
+  char mark[16] = {};
   std::size_t mark_length = 0;
   if (title.name_mark > 0) {
     char digits[12];
