@@ -159,7 +159,7 @@ TEST_F(LinksTest, DeleteTitleSendsTheEraseScript) {
   EXPECT_EQ(fake.ControlCalls(0x222024).size(), 0u);
   EXPECT_NE(Title(0)->link, nullptr) << "the catalog is unchanged until the next listing";
 
-  fake.FailWhen([](const FakeCall& c) { return c.code == 0x222020; }, 31);
+  fake.FailWhen([](const FakeCall& c) { return c.control_code == 0x222020; }, 31);
   EXPECT_EQ(DeleteTitle(*Title(0)->link), -1);
   EXPECT_EQ(state->title_list.head, nullptr) << "a failed exchange resets";
 }

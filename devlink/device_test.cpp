@@ -35,25 +35,25 @@ TEST_F(DeviceTest, DiscoveryOpenAndProbeWithExactArguments) {
                          "destroy_device_info_list", "create_file",
                          "device_io_control"};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(calls[static_cast<std::size_t>(i)].op, order[i]) << i;
-  EXPECT_EQ(calls[0].code, 0x12u) << "DIGCF_PRESENT | DIGCF_DEVICEINTERFACE";
-  EXPECT_EQ(calls[1].code, 0u) << "member index 0";
-  EXPECT_EQ(calls[1].room, sizeof(InterfaceData)) << "cbSize of the interface record";
-  EXPECT_EQ(calls[2].room, 0u) << "size query without a buffer";
+  EXPECT_EQ(calls[0].flags, 0x12u) << "DIGCF_PRESENT | DIGCF_DEVICEINTERFACE";
+  EXPECT_EQ(calls[1].index, 0u) << "member index 0";
+  EXPECT_EQ(calls[1].record_size, sizeof(InterfaceData)) << "cbSize of the interface record";
+  EXPECT_EQ(calls[2].record_size, 0u) << "size query without a buffer";
   std::uint32_t cb = 0;
   std::memcpy(&cb, calls[3].input.data(), 4);
   EXPECT_EQ(cb, sizeof(void*) == 8 ? 8u : 5u) << "cbSize of the detail record";
   EXPECT_EQ(calls[5].input, fake.device_path);
-  EXPECT_EQ(calls[5].room, 0xC0000000u) << "GENERIC_READ | GENERIC_WRITE";
-  EXPECT_EQ(calls[5].code, 3u) << "OPEN_EXISTING";
-  EXPECT_EQ(calls[6].code, IOCTL_DEV_PROBE);
+  EXPECT_EQ(calls[5].access, 0xC0000000u) << "GENERIC_READ | GENERIC_WRITE";
+  EXPECT_EQ(calls[5].disposition, 3u) << "OPEN_EXISTING";
+  EXPECT_EQ(calls[6].control_code, IOCTL_DEV_PROBE);
   EXPECT_EQ(calls[6].input, "");
-  EXPECT_EQ(calls[6].room, 50u);
+  EXPECT_EQ(calls[6].output_room, 50u);
 
   // Connected: one probe and nothing else.
   fake.ClearCalls();
   EXPECT_EQ(DevOpen(*state), 0);
   ASSERT_EQ(fake.calls().size(), 1u);
-  EXPECT_EQ(fake.calls()[0].code, IOCTL_DEV_PROBE);
+  EXPECT_EQ(fake.calls()[0].control_code, IOCTL_DEV_PROBE);
   EXPECT_EQ(fake.live_allocations(), 0u) << "the detail buffer is freed";
   EXPECT_EQ(fake.open_info_sets(), 0u);
 }

@@ -24,7 +24,7 @@ class ExchangeTest : public ::testing::Test {
   bool WasReset() const { return state->free_memory == 0; }
   std::vector<std::uint32_t> Rooms(std::uint32_t code) const {
     std::vector<std::uint32_t> out;
-    for (const FakeCall& c : fake.ControlCalls(code)) out.push_back(c.room);
+    for (const FakeCall& c : fake.ControlCalls(code)) out.push_back(c.output_room);
     return out;
   }
   FakeDriver fake;
@@ -61,7 +61,7 @@ TEST_F(ExchangeTest, QueryReadsBlocksUpToTheLimit) {
     auto starts = fake.ControlCalls(IOCTL_DEV_QUERY_START);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].input, std::string("__STATUS", 9)) << "the name and its NUL";
-    EXPECT_EQ(starts[0].room, static_cast<std::uint32_t>(c.limit < 4096 ? c.limit : 4096));
+    EXPECT_EQ(starts[0].output_room, static_cast<std::uint32_t>(c.limit < 4096 ? c.limit : 4096));
     EXPECT_EQ(Rooms(IOCTL_DEV_QUERY_NEXT), c.next_rooms) << c.label;
     for (const FakeCall& next : fake.ControlCalls(IOCTL_DEV_QUERY_NEXT)) {
       EXPECT_EQ(next.input, "") << c.label;
@@ -95,7 +95,7 @@ TEST_F(ExchangeTest, QueryFailuresAndUntrustedCounts) {
     StatePtr s = MakeState();
     s->free_memory = 99;
     local.SetReply("__DIR", Pattern(9000));
-    local.FailWhen([code](const FakeCall& c) { return c.code == code; }, 1167);
+    local.FailWhen([code](const FakeCall& c) { return c.control_code == code; }, 1167);
     length = 65536;
     EXPECT_EQ(DevQuery(*s, "__DIR", buffer.data(), &length), -1) << code;
     EXPECT_EQ(s->free_memory, 0) << code << ": reset";
@@ -145,7 +145,7 @@ TEST_F(ExchangeTest, DownloadWritesTheReplyAndReportsPercentages) {
   // The temporary file is made exclusively, never over an existing file.
   for (const FakeCall& call : fake.calls()) {
     if (call.op == "create_file" && call.input != fake.device_path) {
-      EXPECT_EQ(call.code, kCreateNew) << call.input;
+      EXPECT_EQ(call.disposition, kCreateNew) << call.input;
     }
   }
   EXPECT_EQ(fake.live_allocations(), 0u);
@@ -159,15 +159,15 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     bool reset;
     bool reader_touched;
   } cases[] = {
-      {"open fails", [](const FakeCall& c) { return c.code == IOCTL_DEV_PROBE; }, "x", true, false},
-      {"file cannot be made", [](const FakeCall& c) { return c.op == "create_file" && c.code == kCreateNew; },
+      {"open fails", [](const FakeCall& c) { return c.control_code == IOCTL_DEV_PROBE; }, "x", true, false},
+      {"file cannot be made", [](const FakeCall& c) { return c.op == "create_file" && c.disposition == kCreateNew; },
        "x", false, false},
-      {"start call fails", [](const FakeCall& c) { return c.code == IOCTL_DEV_QUERY_START; },
+      {"start call fails", [](const FakeCall& c) { return c.control_code == IOCTL_DEV_QUERY_START; },
        Pattern(9000), true, true},
       {"first block empty", [](const FakeCall&) { return false; }, "", false, true},
       {"write fails", [](const FakeCall& c) { return c.op == "write_file"; }, Pattern(9000), false,
        true},
-      {"continuation fails", [](const FakeCall& c) { return c.code == IOCTL_DEV_QUERY_NEXT; },
+      {"continuation fails", [](const FakeCall& c) { return c.control_code == IOCTL_DEV_QUERY_NEXT; },
        Pattern(9000), true, true},
       {"replace fails", [](const FakeCall& c) { return c.op == "replace_file"; }, Pattern(100),
        false, true},
@@ -207,7 +207,7 @@ TEST_F(ExchangeTest, UploadSendsTheDataThenRepeatsItFromTheSecondBlock) {
   auto start = fake.ControlCalls(IOCTL_DEV_UPLOAD_START);
   ASSERT_EQ(start.size(), 1u);
   EXPECT_EQ(start[0].input, buffer) << "10,020 bytes";
-  EXPECT_EQ(start[0].room, 0u);
+  EXPECT_EQ(start[0].output_room, 0u);
   auto next = fake.ControlCalls(IOCTL_DEV_UPLOAD_NEXT);
   ASSERT_EQ(next.size(), 2u);
   EXPECT_EQ(next[0].input, Pattern(10000).substr(4096, 4096));
@@ -225,7 +225,7 @@ TEST_F(ExchangeTest, UploadSendsTheDataThenRepeatsItFromTheSecondBlock) {
     FakeDriver local;
     StatePtr s = MakeState();
     s->free_memory = 1;
-    local.FailWhen([code](const FakeCall& c) { return c.code == code; }, 31);
+    local.FailWhen([code](const FakeCall& c) { return c.control_code == code; }, 31);
     EXPECT_EQ(DevUpload(*s, buffer.data(), 10000, 20, nullptr), -1);
     EXPECT_EQ(s->free_memory, 0) << "reset";
   }

@@ -104,8 +104,8 @@ struct FakeBackend {
   void Attach(const std::string&) {
     fake.present = true;
     fake.SetReply("__STATUS", "hello");
-    fake.FailWhen([](const FakeCall& c) { return c.code == 0xBAD; }, 5);
-    fake.FailWhen([](const FakeCall& c) { return c.code == 0xB16; }, kErrorGenFailure);
+    fake.FailWhen([](const FakeCall& c) { return c.control_code == 0xBAD; }, 5);
+    fake.FailWhen([](const FakeCall& c) { return c.control_code == 0xB16; }, kErrorGenFailure);
   }
   void Detach() { fake.present = false; }
 };

@@ -127,7 +127,7 @@ TEST_F(FailureInjection, EveryPlatformCallFailsInTurn) {
       ++injected;
       // A failing control call or device open resets the catalog.
       const bool link_failure = failed->op == "device_io_control" ||
-                                (failed->op == "create_file" && failed->code == kOpenExisting &&
+                                (failed->op == "create_file" && failed->disposition == kOpenExisting &&
                                  failed->input == fake.device_path);
       if (link_failure) {
         // The reset closes the link and forgets the path: the next touch
@@ -157,7 +157,7 @@ TEST_F(FailureInjection, EveryPlatformCallFailsInTurn) {
         }
       }
       if (label == "delete" && failed->op == "device_io_control" &&
-          failed->code == IOCTL_DEV_UPLOAD_START) {
+          failed->control_code == IOCTL_DEV_UPLOAD_START) {
         EXPECT_EQ(result, kFalse) << "a failed erase is reported";
       }
       CheckAfter(op.label, k, result, label == "download");

@@ -165,7 +165,7 @@ TEST_F(FileOpsTest, DownloadFlags) {
     List();
     fake.ClearCalls();
     if (c.result == FS_FILE_READERROR) {
-      fake.FailWhen([](const FakeCall& call) { return call.code == IOCTL_DEV_QUERY_NEXT; }, 1167);
+      fake.FailWhen([](const FakeCall& call) { return call.control_code == IOCTL_DEV_QUERY_NEXT; }, 1167);
       fake.SetReply("\\book\\Atlas.rb", Pattern(5000));
     }
     EXPECT_EQ(Get("Atlas [].rb", local, c.flags), c.result) << c.label;
@@ -212,12 +212,12 @@ TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
     List();
     local.SetReply("\\book\\Atlas.rb", "atlas");
     local.FailWhen([](const FakeCall& call) {
-      return call.code == IOCTL_DEV_QUERY_START && call.input.c_str() == std::string("\\book\\Atlas.rb");
+      return call.control_code == IOCTL_DEV_QUERY_START && call.input.c_str() == std::string("\\book\\Atlas.rb");
     }, c.error);
     EXPECT_EQ(Get("Atlas [].rb", dir.File("a.rb"), 0), c.result) << c.error;
     // Uploads: the start call of the upload fails.
     local.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
-    local.FailWhen([](const FakeCall& call) { return call.code == IOCTL_DEV_UPLOAD_START; },
+    local.FailWhen([](const FakeCall& call) { return call.control_code == IOCTL_DEV_UPLOAD_START; },
                    c.error);
     const std::string book = dir.File("b.rb");
     WriteFile(book, "book");
@@ -261,7 +261,7 @@ TEST_F(FileOpsTest, UploadChoosesTheStorageByEachOnesFreeMemory) {
       ASSERT_EQ(fake.messages.size(), 1u) << c.label;
       EXPECT_EQ(fake.messages[0].first, "Error!");
       EXPECT_EQ(fake.messages[0].second, c.message) << c.label;
-      EXPECT_EQ(fake.calls().back().code, 0x10u) << "MB_OK | MB_ICONERROR";
+      EXPECT_EQ(fake.calls().back().box_type, 0x10u) << "MB_OK | MB_ICONERROR";
       EXPECT_TRUE(UploadTargets().empty()) << c.label;
       continue;
     }
@@ -359,7 +359,7 @@ TEST_F(FileOpsTest, DeleteSendsTheScriptForFoundTitles) {
   EXPECT_TRUE(Delete(Remote("Tide Tables [Bo Lind].rb"))) << "found again before the next listing";
   EXPECT_FALSE(Delete(Remote("Nothing [x].rb")));
 
-  fake.FailWhen([](const FakeCall& c) { return c.code == IOCTL_DEV_UPLOAD_START; }, 31);
+  fake.FailWhen([](const FakeCall& c) { return c.control_code == IOCTL_DEV_UPLOAD_START; }, 31);
   EXPECT_FALSE(Delete(Remote("Atlas [].rb"))) << "a failed erase is not reported as done";
   EXPECT_FALSE(Delete(Remote("Atlas [].rb"))) << "the reset emptied the title list";
 

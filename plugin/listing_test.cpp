@@ -40,7 +40,7 @@ TEST_F(ListingTest, ExampleReaderListsTitlesNewestFirst) {
   // Trees, then titles, then the connection test; every exchange probes first.
   std::vector<std::string> sequence;
   for (const FakeCall& c : fake.ControlCalls()) {
-    sequence.push_back(c.code == IOCTL_DEV_PROBE ? "probe" : c.input.c_str());
+    sequence.push_back(c.control_code == IOCTL_DEV_PROBE ? "probe" : c.input.c_str());
   }
   EXPECT_EQ(sequence, (std::vector<std::string>{"probe", "__DIR", "probe", "__SMDIR", "probe",
                                                 "__TITLES", "probe"}));
@@ -125,8 +125,8 @@ TEST_F(ListingTest, OneFailingExchangeAtEachStep) {
     auto probes = std::make_shared<int>(0);
     const std::string failing = c.failing;
     local.FailWhen([failing, probes](const FakeCall& call) {
-      if (call.code == IOCTL_DEV_PROBE) return failing == "probe#4" && ++*probes == 4;
-      return call.code == IOCTL_DEV_QUERY_START && call.input.c_str() == failing;
+      if (call.control_code == IOCTL_DEV_PROBE) return failing == "probe#4" && ++*probes == 4;
+      return call.control_code == IOCTL_DEV_QUERY_START && call.input.c_str() == failing;
     }, 31);
     EXPECT_EQ(List(), c.entries) << c.label;
     for (std::size_t i = 0; i < c.downloadable.size(); ++i) {
@@ -195,7 +195,7 @@ TEST_F(ListingTest, WalkOfAClearedTitleListEnds) {
   HANDLE h = FsFindFirst(&root[0], &fd);
   ASSERT_NE(h, InvalidHandleValue());
   // A failing exchange between two FsFindNext calls frees the title list.
-  fake.FailWhen([](const FakeCall& c) { return c.code == IOCTL_DEV_QUERY_START; }, 31);
+  fake.FailWhen([](const FakeCall& c) { return c.control_code == IOCTL_DEV_QUERY_START; }, 31);
   std::string remote = Remote("Atlas [].rb");
   std::string local = dir.File("a.rb");
   EXPECT_EQ(FsGetFile(&remote[0], &local[0], 0, nullptr), FS_FILE_READERROR);

@@ -79,7 +79,7 @@ std::vector<FakeCall> FakeDriver::ControlCalls() const {
 std::vector<FakeCall> FakeDriver::ControlCalls(std::uint32_t code) const {
   std::vector<FakeCall> out;
   for (const FakeCall& c : calls_) {
-    if (c.op == "device_io_control" && c.code == code) out.push_back(c);
+    if (c.op == "device_io_control" && c.control_code == code) out.push_back(c);
   }
   return out;
 }
@@ -104,14 +104,19 @@ std::uint32_t FakeDriver::Record(FakeCall call) {
 }
 
 OsHandle FakeDriver::GetClassDevs(const Guid*, std::uint32_t flags) {
-  if (current_->Record({"get_class_devs", flags, "", 0, false}) != 0) return InvalidOsHandle();
+  FakeCall call{"get_class_devs"};
+  call.flags = flags;
+  if (current_->Record(call) != 0) return InvalidOsHandle();
   ++current_->open_sets_;
   return FakeInfoSetHandle();
 }
 
 int FakeDriver::EnumDeviceInterfaces(OsHandle set, const Guid* cls, std::uint32_t index,
                                      InterfaceData* data) {
-  if (current_->Record({"enum_device_interfaces", index, "", data->cb_size, false}) != 0) return 0;
+  FakeCall call{"enum_device_interfaces"};
+  call.index = index;
+  call.record_size = data->cb_size;
+  if (current_->Record(call) != 0) return 0;
   if (set != FakeInfoSetHandle() || !current_->present || index != 0) {
     NativePlatform().set_last_error(kErrorNoMoreItems);
     return 0;
@@ -124,7 +129,9 @@ int FakeDriver::GetInterfaceDetail(OsHandle, InterfaceData*, void* detail, std::
                                    std::uint32_t* required) {
   std::string cb;
   if (detail != nullptr) cb.assign(static_cast<const char*>(detail), 4);
-  if (current_->Record({"get_interface_detail", 0, cb, size, false}) != 0) return 0;
+  FakeCall call{"get_interface_detail", cb};
+  call.record_size = size;
+  if (current_->Record(call) != 0) return 0;
   const std::string& path = current_->device_path;
   const auto needed = static_cast<std::uint32_t>(kDetailPathOffset + path.size() + 1);
   if (required != nullptr) *required = needed;
@@ -144,13 +151,16 @@ int FakeDriver::GetInterfaceDetail(OsHandle, InterfaceData*, void* detail, std::
 
 int FakeDriver::DestroyDeviceInfoList(OsHandle set) {
   if (set == FakeInfoSetHandle()) --current_->open_sets_;
-  if (current_->Record({"destroy_device_info_list", 0, "", 0, false}) != 0) return 0;
+  if (current_->Record({"destroy_device_info_list"}) != 0) return 0;
   return 1;
 }
 
 OsHandle FakeDriver::CreateFile(const char* path, std::uint32_t access, std::uint32_t share,
                                 std::uint32_t disposition, std::uint32_t attributes) {
-  if (current_->Record({"create_file", disposition, path, access, false}) != 0) {
+  FakeCall call{"create_file", path};
+  call.disposition = disposition;
+  call.access = access;
+  if (current_->Record(call) != 0) {
     return InvalidOsHandle();
   }
   if (path == current_->device_path) {
@@ -188,7 +198,10 @@ int FakeDriver::DeviceIoControl(OsHandle handle, std::uint32_t code, const void*
                                 std::uint32_t* returned) {
   std::string input(static_cast<const char*>(in), in != nullptr ? in_len : 0);
   *returned = 0;
-  if (current_->Record({"device_io_control", code, input, out_len, false}) != 0) return 0;
+  FakeCall call{"device_io_control", input};
+  call.control_code = code;
+  call.output_room = out_len;
+  if (current_->Record(call) != 0) return 0;
   if (handle != FakeDeviceHandle() || !current_->present) {
     NativePlatform().set_last_error(kErrorDeviceNotConnected);
     return 0;
@@ -215,9 +228,9 @@ int FakeDriver::DeviceIoControl(OsHandle handle, std::uint32_t code, const void*
 int FakeDriver::CloseHandle(OsHandle handle) {
   if (handle == FakeDeviceHandle()) {
     --current_->open_devices_;
-    return current_->Record({"close_handle", 0, "device", 0, false}) == 0 ? 1 : 0;
+    return current_->Record({"close_handle", "device"}) == 0 ? 1 : 0;
   }
-  if (current_->Record({"close_handle", 0, "file", 0, false}) != 0) {
+  if (current_->Record({"close_handle", "file"}) != 0) {
     NativePlatform().close_handle(handle);  // the fake fails the call, not the system
     return 0;
   }
@@ -225,14 +238,17 @@ int FakeDriver::CloseHandle(OsHandle handle) {
 }
 
 int FakeDriver::ReadFile(OsHandle file, void* buf, std::uint32_t len, std::uint32_t* read) {
-  if (current_->Record({"read_file", 0, "", len, false}) != 0) return 0;
+  FakeCall call{"read_file"};
+  call.length = len;
+  if (current_->Record(call) != 0) return 0;
   return NativePlatform().read_file(file, buf, len, read);
 }
 
 int FakeDriver::WriteFile(OsHandle file, const void* buf, std::uint32_t len,
                           std::uint32_t* written) {
-  if (current_->Record({"write_file", 0, std::string(static_cast<const char*>(buf), len), len,
-                        false}) != 0) {
+  FakeCall call{"write_file", std::string(static_cast<const char*>(buf), len)};
+  call.length = len;
+  if (current_->Record(call) != 0) {
     return 0;
   }
   // A full disk: the call succeeds with fewer bytes written than asked.
@@ -241,7 +257,7 @@ int FakeDriver::WriteFile(OsHandle file, const void* buf, std::uint32_t len,
 }
 
 std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
-  if (current_->Record({"get_file_size", 0, "", 0, false}) != 0) {
+  if (current_->Record({"get_file_size"}) != 0) {
     *high = 0;
     return 0xFFFFFFFFu;
   }
@@ -249,12 +265,12 @@ std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
 }
 
 int FakeDriver::DeleteFile(const char* path) {
-  if (current_->Record({"delete_file", 0, path, 0, false}) != 0) return 0;
+  if (current_->Record({"delete_file", path}) != 0) return 0;
   return NativePlatform().delete_file(path);
 }
 
 int FakeDriver::ReplaceFile(const char* from, const char* to) {
-  if (current_->Record({"replace_file", 0, std::string(from) + " -> " + to, 0, false}) != 0) {
+  if (current_->Record({"replace_file", std::string(from) + " -> " + to}) != 0) {
     return 0;
   }
   return NativePlatform().replace_file(from, to);
@@ -265,7 +281,9 @@ std::uint32_t FakeDriver::GetLastError() { return NativePlatform().get_last_erro
 void FakeDriver::SetLastError(std::uint32_t code) { NativePlatform().set_last_error(code); }
 
 int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t type) {
-  if (current_->Record({"message_box", type, text, 0, false}) != 0) return 0;
+  FakeCall call{"message_box", text};
+  call.box_type = type;
+  if (current_->Record(call) != 0) return 0;
   current_->messages.emplace_back(caption, text);
   return 1;
 }

@@ -11,18 +11,31 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace pagora {
 
+// One recorded platform call. Each field holds one thing; fields a call
+// does not have stay 0 or empty.
 struct FakeCall {
-  std::string op;         // "get_class_devs", "create_file", "device_io_control", ...
-  std::uint32_t code;     // the control code of device_io_control, else 0
-  std::string input;      // control call input bytes, or the path of file calls
-  std::uint32_t room;     // control call output room
-  bool failed;            // the fake made this call fail
+  FakeCall(std::string op_name, std::string input_bytes = "")  // NOLINT: {"op", input} reads best
+      : op(std::move(op_name)), input(std::move(input_bytes)) {}
+
+  std::string op;                  // "get_class_devs", "create_file", "device_io_control", ...
+  std::string input;               // control input bytes, written bytes, or a file call's path
+  std::uint32_t control_code = 0;  // device_io_control
+  std::uint32_t output_room = 0;   // device_io_control: the room given for output
+  std::uint32_t flags = 0;         // get_class_devs
+  std::uint32_t index = 0;         // enum_device_interfaces: the member index
+  std::uint32_t record_size = 0;   // enum_device_interfaces: cbSize; get_interface_detail: size
+  std::uint32_t disposition = 0;   // create_file
+  std::uint32_t access = 0;        // create_file
+  std::uint32_t length = 0;        // read_file, write_file: the bytes asked for
+  std::uint32_t box_type = 0;      // message_box
+  bool failed = false;             // the fake made this call fail
 };
 
 class FakeDriver {
