@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 step "native build and tests"
 cmake --preset native >/dev/null
