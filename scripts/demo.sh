@@ -124,6 +124,12 @@ note "It serves a copy of the demo reader, kept in $image:" \
 step "List the reader's books. Each title shows as a file named 'Title [Author].rb'." \
   pagora-cli ls
 
+step "The same list with each book's details as columns, as a file manager shows them." \
+  pagora-cli ls -l
+
+step "A book's properties (the plugin's message box, which this build writes to standard error)." \
+  pagora-cli info "The Salt Road [Amos Kettleby].rb"
+
 step "Download a book to the current folder." \
   pagora-cli get "The Salt Road [Amos Kettleby].rb"
 if cmp -s "The Salt Road [Amos Kettleby].rb" "$image/internal/book/The Salt Road.rb"; then
