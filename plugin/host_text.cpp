@@ -79,7 +79,9 @@ int ReaderToAnsi(const char* reader, char* out, std::size_t room, bool lossy) {
   char16_t wide[kMaxText];
   if (ReaderToUtf16(reader, wide, kMaxText) < 0 || room == 0) return -1;
   if (!lossy) return Utf16ToAnsi(wide, out, room);
-  const int n = WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, out, Room(room), nullptr, nullptr);
+  // No best fit: a lookalike ("e" for "é") could show another title's name.
+  const int n =
+      WideCharToMultiByte(kCodePageAnsi, kNoBestFit, wide, -1, out, Room(room), nullptr, nullptr);
   if (n <= 0) {
     out[0] = '\0';
     return -1;
