@@ -92,54 +92,72 @@ std::int32_t DecodeUtf16(const char16_t** text) {
   return static_cast<std::int32_t>(code);
 }
 
-}  // namespace
+// One character of each form: a decoder reads it at `*text` and moves past
+// it, giving its code point or -1 when malformed; an encoder writes a code
+// point as units, giving their number or -1 when the form cannot hold it.
+std::int32_t DecodeReader(const char** text) {
+  return static_cast<std::int32_t>(CodePoint(static_cast<unsigned char>(*(*text)++)));
+}
 
-int Utf8ToUtf16(const char* text, char16_t* out, std::size_t room) {
+std::int32_t DecodeUtf8Text(const char** text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(*text);
+  const std::int32_t code = DecodeUtf8(&p);
+  *text = reinterpret_cast<const char*>(p);
+  return code;
+}
+
+int EncodeReader(char32_t code, char* out) {
+  const int byte = ReaderByte(code);  // a surrogate has no reader byte either
+  if (byte < 0) return -1;
+  out[0] = static_cast<char>(byte);
+  return 1;
+}
+
+int EncodeUtf8Text(char32_t code, char* out) { return static_cast<int>(EncodeUtf8(code, out)); }
+
+int EncodeUtf16(char32_t code, char16_t* out) {
+  if (code < 0x10000) {
+    out[0] = static_cast<char16_t>(code);
+    return 1;
+  }
+  out[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+  out[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+  return 2;
+}
+
+// Every conversion: character by character, refusing the whole text for a
+// character it cannot convert, and keeping the whole characters that fit.
+template <typename In, typename Out>
+int Convert(const In* text, Out* out, std::size_t room, std::int32_t (*decode)(const In**),
+            int (*encode)(char32_t, Out*)) {
   if (room == 0) return -1;
   std::size_t n = 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const std::int32_t code = DecodeUtf8(&p);
-    if (code < 0) {
+  while (*text != 0) {
+    const std::int32_t code = decode(&text);
+    Out units[4];
+    const int width = code < 0 ? -1 : encode(static_cast<char32_t>(code), units);
+    if (width < 0) {
       out[0] = 0;
       return -1;
     }
-    const std::size_t units = code >= 0x10000 ? 2 : 1;
-    if (n + units >= room) {
+    if (n + static_cast<std::size_t>(width) >= room) {
       out[n] = 0;
       return -1;
     }
-    if (units == 2) {
-      out[n++] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      out[n++] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      out[n++] = static_cast<char16_t>(code);
-    }
+    for (int i = 0; i < width; ++i) out[n++] = units[i];
   }
   out[n] = 0;
   return static_cast<int>(n);
 }
 
+}  // namespace
+
+int Utf8ToUtf16(const char* text, char16_t* out, std::size_t room) {
+  return Convert(text, out, room, DecodeUtf8Text, EncodeUtf16);
+}
+
 int Utf16ToUtf8(const char16_t* text, char* out, std::size_t room) {
-  if (room == 0) return -1;
-  std::size_t n = 0;
-  const char16_t* p = text;
-  while (*p != 0) {
-    const std::int32_t code = DecodeUtf16(&p);
-    if (code < 0) {
-      out[0] = '\0';
-      return -1;
-    }
-    char bytes[4];
-    const std::size_t width = EncodeUtf8(static_cast<char32_t>(code), bytes);
-    if (n + width >= room) {
-      out[n] = '\0';
-      return -1;
-    }
-    for (std::size_t i = 0; i < width; ++i) out[n++] = bytes[i];
-  }
-  out[n] = '\0';
-  return static_cast<int>(n);
+  return Convert(text, out, room, DecodeUtf16, EncodeUtf8Text);
 }
 
 std::size_t Utf16Length(const char16_t* text, std::size_t limit) {
@@ -154,73 +172,19 @@ std::size_t Utf8Width(unsigned char reader_byte) {
 }
 
 int ReaderToUtf16(const char* reader, char16_t* out, std::size_t room) {
-  if (room == 0) return -1;
-  std::size_t n = 0;
-  for (const char* p = reader; *p != '\0'; ++p) {
-    if (n + 1 == room) {
-      out[n] = 0;
-      return -1;
-    }
-    out[n++] = static_cast<char16_t>(CodePoint(static_cast<unsigned char>(*p)));
-  }
-  out[n] = 0;
-  return static_cast<int>(n);
+  return Convert(reader, out, room, DecodeReader, EncodeUtf16);
 }
 
 int Utf16ToReader(const char16_t* text, char* out, std::size_t room) {
-  if (room == 0) return -1;
-  std::size_t n = 0;
-  for (const char16_t* p = text; *p != 0; ++p) {
-    const int byte = ReaderByte(*p);  // a surrogate has no reader byte either
-    if (byte < 0) {
-      out[0] = '\0';
-      return -1;
-    }
-    if (n + 1 == room) {
-      out[n] = '\0';
-      return -1;
-    }
-    out[n++] = static_cast<char>(byte);
-  }
-  out[n] = '\0';
-  return static_cast<int>(n);
+  return Convert(text, out, room, DecodeUtf16, EncodeReader);
 }
 
 int ReaderToUtf8(const char* reader, char* out, std::size_t room) {
-  if (room == 0) return -1;
-  std::size_t n = 0;
-  for (const char* p = reader; *p != '\0'; ++p) {
-    char bytes[4];
-    const std::size_t width = EncodeUtf8(CodePoint(static_cast<unsigned char>(*p)), bytes);
-    if (n + width >= room) {
-      out[n] = '\0';
-      return -1;
-    }
-    for (std::size_t i = 0; i < width; ++i) out[n++] = bytes[i];
-  }
-  out[n] = '\0';
-  return static_cast<int>(n);
+  return Convert(reader, out, room, DecodeReader, EncodeUtf8Text);
 }
 
 int Utf8ToReader(const char* text, char* out, std::size_t room) {
-  if (room == 0) return -1;
-  std::size_t n = 0;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const std::int32_t code = DecodeUtf8(&p);
-    const int byte = code < 0 ? -1 : ReaderByte(static_cast<char32_t>(code));
-    if (byte < 0) {
-      out[0] = '\0';
-      return -1;
-    }
-    if (n + 1 == room) {
-      out[n] = '\0';
-      return -1;
-    }
-    out[n++] = static_cast<char>(byte);
-  }
-  out[n] = '\0';
-  return static_cast<int>(n);
+  return Convert(text, out, room, DecodeUtf8Text, EncodeReader);
 }
 
 }  // namespace pagora

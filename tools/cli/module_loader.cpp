@@ -98,6 +98,16 @@ bool IsWindowsModule(const std::string& path) {
 }
 #endif
 
+// Finds export `name` into `*function`; a missing one is added to
+// `*missing` when that is given (the nine every plugin has).
+template <typename Fn>
+void Resolve(void* handle, const char* name, Fn* function, std::string* missing = nullptr) {
+  *function = FindExport<Fn>(handle, name);
+  if (*function == nullptr && missing != nullptr) {
+    *missing += std::string(missing->empty() ? "" : ", ") + name;
+  }
+}
+
 std::string NotAPlugin(const std::string& path, const std::string& missing) {
   return "module '" + path + "' is not a file-system plugin: it lacks " + missing;
 }
@@ -156,31 +166,16 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
     return false;
   }
   PluginExports found;
-  found.init = FindExport<FsInitFn>(handle, "FsInit");
-  found.find_first = FindExport<FsFindFirstFn>(handle, "FsFindFirst");
-  found.find_next = FindExport<FsFindNextFn>(handle, "FsFindNext");
-  found.find_close = FindExport<FsFindCloseFn>(handle, "FsFindClose");
-  found.get_file = FindExport<FsGetFileFn>(handle, "FsGetFile");
-  found.put_file = FindExport<FsPutFileFn>(handle, "FsPutFile");
-  found.delete_file = FindExport<FsDeleteFileFn>(handle, "FsDeleteFile");
-  found.execute_file = FindExport<FsExecuteFileFn>(handle, "FsExecuteFile");
-  found.get_def_root_name = FindExport<FsGetDefRootNameFn>(handle, "FsGetDefRootName");
-
-  const std::pair<bool, const char*> checks[] = {
-      {found.init != nullptr, "FsInit"},
-      {found.find_first != nullptr, "FsFindFirst"},
-      {found.find_next != nullptr, "FsFindNext"},
-      {found.find_close != nullptr, "FsFindClose"},
-      {found.get_file != nullptr, "FsGetFile"},
-      {found.put_file != nullptr, "FsPutFile"},
-      {found.delete_file != nullptr, "FsDeleteFile"},
-      {found.execute_file != nullptr, "FsExecuteFile"},
-      {found.get_def_root_name != nullptr, "FsGetDefRootName"},
-  };
   std::string missing;
-  for (const auto& check : checks) {
-    if (!check.first) missing += std::string(missing.empty() ? "" : ", ") + check.second;
-  }
+  Resolve(handle, "FsInit", &found.init, &missing);
+  Resolve(handle, "FsFindFirst", &found.find_first, &missing);
+  Resolve(handle, "FsFindNext", &found.find_next, &missing);
+  Resolve(handle, "FsFindClose", &found.find_close, &missing);
+  Resolve(handle, "FsGetFile", &found.get_file, &missing);
+  Resolve(handle, "FsPutFile", &found.put_file, &missing);
+  Resolve(handle, "FsDeleteFile", &found.delete_file, &missing);
+  Resolve(handle, "FsExecuteFile", &found.execute_file, &missing);
+  Resolve(handle, "FsGetDefRootName", &found.get_def_root_name, &missing);
   if (!missing.empty()) {
     CloseModule(handle);
     *error = NotAPlugin(path, missing);
@@ -189,17 +184,16 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
   handle_ = handle;
   exports_ = found;
   OptionalExports& more = optional_;
-  more.content_supported_field =
-      FindExport<FsContentGetSupportedFieldFn>(handle, "FsContentGetSupportedField");
-  more.content_value = FindExport<FsContentGetValueFn>(handle, "FsContentGetValue");
-  more.content_value_w = FindExport<FsContentGetValueWFn>(handle, "FsContentGetValueW");
-  more.init_w = FindExport<FsInitWFn>(handle, "FsInitW");
-  more.find_first_w = FindExport<FsFindFirstWFn>(handle, "FsFindFirstW");
-  more.find_next_w = FindExport<FsFindNextWFn>(handle, "FsFindNextW");
-  more.get_file_w = FindExport<FsGetFileWFn>(handle, "FsGetFileW");
-  more.put_file_w = FindExport<FsPutFileWFn>(handle, "FsPutFileW");
-  more.delete_file_w = FindExport<FsDeleteFileWFn>(handle, "FsDeleteFileW");
-  more.execute_file_w = FindExport<FsExecuteFileWFn>(handle, "FsExecuteFileW");
+  Resolve(handle, "FsContentGetSupportedField", &more.content_supported_field);
+  Resolve(handle, "FsContentGetValue", &more.content_value);
+  Resolve(handle, "FsContentGetValueW", &more.content_value_w);
+  Resolve(handle, "FsInitW", &more.init_w);
+  Resolve(handle, "FsFindFirstW", &more.find_first_w);
+  Resolve(handle, "FsFindNextW", &more.find_next_w);
+  Resolve(handle, "FsGetFileW", &more.get_file_w);
+  Resolve(handle, "FsPutFileW", &more.put_file_w);
+  Resolve(handle, "FsDeleteFileW", &more.delete_file_w);
+  Resolve(handle, "FsExecuteFileW", &more.execute_file_w);
   return true;
 }
 
