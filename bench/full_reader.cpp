@@ -1,16 +1,16 @@
 #include "bench/full_reader.h"
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/replies.h"
 
 namespace pagora {
 
-void ServeFullReader(BenchDriver& driver) {
+void ServeFullReader(FakeDriver& driver) {
   const std::vector<std::string> names = BookNames(kFullFiles);
-  driver.Serve("__DIR", BookDirReply(names));
-  driver.Serve("__TITLES", TitlesReply(names, kFullTitles));
-  driver.Serve("__STATUS", StatusReply(kFullStatusLines));
-  driver.Serve("__SMDIR", BookDirReply({}));
+  driver.SetReply("__DIR", BookDirReply(names));
+  driver.SetReply("__TITLES", TitlesReply(names, kFullTitles));
+  driver.SetReply("__STATUS", StatusReply(kFullStatusLines));
+  driver.SetReply("__SMDIR", BookDirReply({}));
 }
 
 }  // namespace pagora

@@ -4,7 +4,7 @@
 
 namespace pagora {
 
-class BenchDriver;
+class FakeDriver;
 
 constexpr int kFullTitles = 600;        // title lines in the "__TITLES" reply
 constexpr int kFullFiles = 1000;        // book files in "book" in the "__DIR" reply
@@ -14,6 +14,6 @@ constexpr int kReaderStatusKeys = 11;   // the reader's own keys in front of the
 // Serves "__DIR" (kFullFiles book files), "__TITLES" (kFullTitles titles,
 // each naming one of those files), "__STATUS" (65,536 bytes each) and an
 // "__SMDIR" with an empty "book" directory.
-void ServeFullReader(BenchDriver& driver);
+void ServeFullReader(FakeDriver& driver);
 
 }  // namespace pagora

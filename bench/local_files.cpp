@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "bench/bench_driver.h"
+#include "testing/reply_pattern.h"
 
 namespace pagora {
 namespace {

@@ -6,7 +6,7 @@
 
 namespace pagora {
 
-// Writes `size` bytes of the generated reply pattern (FillPattern) to
+// Writes `size` bytes of the generated reply pattern (see testing/reply_pattern.h) to
 // `path`, a block at a time. False when the file cannot be written.
 bool WritePatternFile(const std::string& path, std::uint64_t size);
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/local_files.h"
 #include "bench/peak_rss.h"
 #include "state/reader_state.h"
@@ -34,9 +34,10 @@ void Report(benchmark::State& state, const PeakRss& peak) {
 
 void BM_DownloadPeak(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
-  BenchDriver driver;
-  driver.ServeGenerated(kBookName, size);
-  driver.ServeGenerated(kWarmName, kWarmSize);
+  FakeDriver driver;
+  driver.record_calls = false;
+  driver.SetGeneratedReply(kBookName, size);
+  driver.SetGeneratedReply(kWarmName, kWarmSize);
   TempDir dir;
   const std::string warm = dir.File("warm.rb");
   const std::string target = dir.File("download.rb");
@@ -54,7 +55,8 @@ BENCHMARK(BM_DownloadPeak)->Arg(1 << 20)->Arg(64 << 20)->Iterations(1)->Repetiti
 
 void BM_UploadPeak(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   TempDir dir;
   const std::string warm = dir.File("warm.rb");
   const std::string source = dir.File("upload.rb");

@@ -3,7 +3,7 @@
 // parse) is the baseline the parse cost is told apart from.
 #include <benchmark/benchmark.h>
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/full_reader.h"
 #include "state/reader_state.h"
 #include "catalog/status.h"
@@ -27,7 +27,8 @@ const DirectoryEntry* FirstDirectory(const ReaderState& reader, int storage) {
 }
 
 void BM_Query(benchmark::State& state, const char* name) {
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   ServeFullReader(driver);
   StatePtr reader = MakeState();
   for (auto _ : state) {
@@ -45,7 +46,8 @@ BENCHMARK_CAPTURE(BM_Query, dir, "__DIR");
 BENCHMARK_CAPTURE(BM_Query, status, "__STATUS");
 
 void BM_RefreshTitles(benchmark::State& state) {
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   ServeFullReader(driver);
   StatePtr reader = MakeState();
   for (auto _ : state) {
@@ -62,7 +64,8 @@ void BM_RefreshTitles(benchmark::State& state) {
 BENCHMARK(BM_RefreshTitles);
 
 void BM_RefreshStorageTree(benchmark::State& state) {
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   ServeFullReader(driver);
   StatePtr reader = MakeState();
   for (auto _ : state) {
@@ -80,7 +83,8 @@ void BM_RefreshStorageTree(benchmark::State& state) {
 BENCHMARK(BM_RefreshStorageTree);
 
 void BM_RefreshStatus(benchmark::State& state) {
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   ServeFullReader(driver);
   StatePtr reader = MakeState();
   for (auto _ : state) {

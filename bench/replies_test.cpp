@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/full_reader.h"
 #include "bench/shelf.h"
 #include "catalog/links.h"
@@ -61,7 +61,7 @@ TEST(Replies, FullRepliesAreExactlyTheLimit) {
 
 // The replies must mean to the plugin what the benchmarks count on.
 TEST(Replies, ThePluginReadsTheFullReaderWhole) {
-  BenchDriver driver;
+  FakeDriver driver;
   ServeFullReader(driver);
   StatePtr state = MakeState();
   ASSERT_EQ(RefreshStorageTree(*state, kStorageInternal), 0);

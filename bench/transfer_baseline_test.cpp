@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/local_files.h"
 #include "state/reader_state.h"
 #include "devlink/exchange.h"
@@ -14,14 +14,14 @@ namespace {
 // The baseline is only a fair measure when it moves what the plugin moves.
 TEST(TransferBaseline, DownloadWritesWhatThePluginWrites) {
   for (std::uint64_t size : {1ull, 4096ull, 8192ull, 10000ull, 1ull << 20}) {
-    BenchDriver driver;
-    driver.ServeGenerated("\\book\\b.rb", size);
+    FakeDriver driver;
+    driver.SetGeneratedReply("\\book\\b.rb", size);
     TempDir dir;
     StatePtr state = MakeState();
     const std::string plugin_file = dir.File("plugin.rb");
     const std::string baseline_file = dir.File("baseline.rb");
     ASSERT_EQ(DevDownload(*state, "\\book\\b.rb", plugin_file.c_str(), 0, nullptr), 0) << size;
-    EXPECT_EQ(BaselineDownload(BenchDriver::DeviceHandle(), "\\book\\b.rb", baseline_file.c_str()),
+    EXPECT_EQ(BaselineDownload(FakeDeviceHandle(), "\\book\\b.rb", baseline_file.c_str()),
               static_cast<long long>(size))
         << size;
     EXPECT_TRUE(HoldsPattern(baseline_file, size)) << size;
@@ -31,7 +31,7 @@ TEST(TransferBaseline, DownloadWritesWhatThePluginWrites) {
 
 TEST(TransferBaseline, UploadSendsWhatThePluginSends) {
   for (std::uint64_t size : {1ull, 4096ull, 10000ull, 1ull << 20}) {
-    BenchDriver driver;
+    FakeDriver driver;
     TempDir dir;
     const std::string source = dir.File("up.rb");
     ASSERT_TRUE(WritePatternFile(source, size));
@@ -40,7 +40,7 @@ TEST(TransferBaseline, UploadSendsWhatThePluginSends) {
     const std::uint64_t plugin_bytes = driver.upload_bytes();
     const std::size_t plugin_calls = driver.upload_calls();
     driver.ClearUploads();
-    EXPECT_EQ(BaselineUpload(BenchDriver::DeviceHandle(), "\\book\\up.rb", source.c_str()),
+    EXPECT_EQ(BaselineUpload(FakeDeviceHandle(), "\\book\\up.rb", source.c_str()),
               static_cast<long long>(size))
         << size;
     EXPECT_EQ(driver.upload_bytes(), plugin_bytes) << size;
@@ -49,13 +49,13 @@ TEST(TransferBaseline, UploadSendsWhatThePluginSends) {
 }
 
 TEST(TransferBaseline, FailuresGiveMinusOne) {
-  BenchDriver driver;
+  FakeDriver driver;
   TempDir dir;
-  EXPECT_EQ(BaselineUpload(BenchDriver::DeviceHandle(), "\\book\\x.rb", dir.File("none").c_str()),
+  EXPECT_EQ(BaselineUpload(FakeDeviceHandle(), "\\book\\x.rb", dir.File("none").c_str()),
             -1)
       << "missing source";
-  driver.ServeGenerated("\\book\\b.rb", 100);
-  EXPECT_EQ(BaselineDownload(BenchDriver::DeviceHandle(), "\\book\\b.rb",
+  driver.SetGeneratedReply("\\book\\b.rb", 100);
+  EXPECT_EQ(BaselineDownload(FakeDeviceHandle(), "\\book\\b.rb",
                              dir.File("no-such-dir/x.rb").c_str()),
             -1)
       << "target cannot be created";

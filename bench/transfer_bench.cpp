@@ -8,7 +8,7 @@
 #include <chrono>
 #include <string>
 
-#include "bench/bench_driver.h"
+#include "testing/fake_driver.h"
 #include "bench/local_files.h"
 #include "bench/transfer_baseline.h"
 #include "state/reader_state.h"
@@ -65,8 +65,9 @@ void Compare(benchmark::State& state, Plugin plugin, Baseline baseline) {
 template <typename Baseline>
 void DownloadAgainst(benchmark::State& state, Baseline baseline) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
-  BenchDriver driver;
-  driver.ServeGenerated(kBookName, size);
+  FakeDriver driver;
+  driver.record_calls = false;
+  driver.SetGeneratedReply(kBookName, size);
   TempDir dir;
   const std::string target = dir.File("download.rb");
   StatePtr reader = MakeState();
@@ -79,7 +80,7 @@ void DownloadAgainst(benchmark::State& state, Baseline baseline) {
       state,
       [&] { return DevDownload(*reader, kBookName, target.c_str(), expected, nullptr) == 0; },
       [&] {
-        return baseline(BenchDriver::DeviceHandle(), kBookName, target.c_str()) ==
+        return baseline(FakeDeviceHandle(), kBookName, target.c_str()) ==
                static_cast<long long>(size);
       });
   if (!HoldsPattern(target, size)) state.SkipWithError("the downloaded file is wrong");
@@ -105,7 +106,8 @@ BENCHMARK(BM_DownloadReplacing)
 
 void BM_Upload(benchmark::State& state) {
   const auto size = static_cast<std::uint64_t>(state.range(0));
-  BenchDriver driver;
+  FakeDriver driver;
+  driver.record_calls = false;
   TempDir dir;
   const std::string source = dir.File("upload.rb");
   if (!WritePatternFile(source, size)) {
@@ -130,7 +132,7 @@ void BM_Upload(benchmark::State& state) {
       },
       [&] {
         driver.ClearUploads();
-        return BaselineUpload(BenchDriver::DeviceHandle(), kBookName, source.c_str()) ==
+        return BaselineUpload(FakeDeviceHandle(), kBookName, source.c_str()) ==
                    static_cast<long long>(size) &&
                driver.upload_bytes() == per_upload;
       });

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "state/reader_state.h"
-#include "fuzz/fuzz_driver.h"
+#include "fuzz/fuzz_script.h"
 #include "plugin/fs_api.h"
 #include "plugin/module.h"
 
@@ -27,14 +27,14 @@ std::string Name(const std::vector<std::string>& listed) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  FuzzInstall();
+  FuzzReader();
   FsInit(3, Progress, nullptr, nullptr);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzScript(data, size);
-  FuzzClearLocalFiles();
+  FuzzReader().memory_files.clear();
   std::vector<std::string> listed;
   WIN32_FIND_DATAA fd{};
   HANDLE handle = nullptr;
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       case 2: {
         std::string local = (op & 0x80) ? "book.RB" : FuzzBytes(FuzzByte() % 16);
-        FuzzPutLocalFile(local, FuzzBytes(FuzzByte() * 64u));
+        FuzzReader().memory_files[local] = FuzzBytes(FuzzByte() * 64u);
         std::string remote = Name(listed);
         FsPutFile(&local[0], &remote[0], FuzzByte() % 8);
         break;

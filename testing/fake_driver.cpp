@@ -4,16 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/control_codes.h"
+#include "testing/reply_pattern.h"
+
 namespace pagora {
 namespace {
 
 char g_device_token;
 char g_set_token;
 
-constexpr std::uint32_t kProbe = 0x222014;
-constexpr std::uint32_t kQueryStart = 0x222018;
-constexpr std::uint32_t kQueryNext = 0x22201C;
-constexpr std::size_t kBlock = 4096;
+constexpr std::uint64_t kBlock = DEV_BLOCK_SIZE;
 
 }  // namespace
 
@@ -44,27 +44,44 @@ FakeDriver::~FakeDriver() {
 void FakeDriver::SetReply(const std::string& name, const std::string& bytes) {
   Reply reply;
   reply.bytes = bytes;
-  replies_[name] = reply;
+  replies_[name] = std::move(reply);
 }
 
 void FakeDriver::SetBlocks(const std::string& name, const std::vector<std::string>& blocks) {
   Reply reply;
   reply.blocks = blocks;
   reply.explicit_blocks = true;
-  replies_[name] = reply;
+  replies_[name] = std::move(reply);
+}
+
+void FakeDriver::SetGeneratedReply(const std::string& name, std::uint64_t size) {
+  Reply reply;
+  reply.generated = size;
+  reply.is_generated = true;
+  replies_[name] = std::move(reply);
+}
+
+void FakeDriver::AnswerBy(std::function<std::uint32_t(char*, std::uint32_t)> answer) {
+  answer_ = std::move(answer);
 }
 
 void FakeDriver::FailCall(std::size_t index, std::uint32_t error) { fail_at_[index] = error; }
 
 void FakeDriver::FailWhen(std::function<bool(const FakeCall&)> match, std::uint32_t error) {
-  fail_when_.emplace_back(std::move(match), error);
+  FailBy([match = std::move(match), error](const FakeCall& call) {
+    return match(call) ? error : 0u;
+  });
+}
+
+void FakeDriver::FailBy(std::function<std::uint32_t(const FakeCall&)> fate) {
+  fail_by_.push_back(std::move(fate));
 }
 
 void FakeDriver::FailAllocation(std::size_t index) { fail_allocation_at_.insert(index); }
 
 void FakeDriver::ClearFailures() {
   fail_at_.clear();
-  fail_when_.clear();
+  fail_by_.clear();
   fail_allocation_at_.clear();
 }
 
@@ -84,7 +101,7 @@ std::vector<FakeCall> FakeDriver::ControlCalls(std::uint32_t code) const {
   return out;
 }
 
-std::size_t FakeDriver::CountOf(const std::string& op) const {
+std::size_t FakeDriver::CountOf(std::string_view op) const {
   return static_cast<std::size_t>(
       std::count_if(calls_.begin(), calls_.end(), [&](const FakeCall& c) { return c.op == op; }));
 }
@@ -94,13 +111,18 @@ std::uint32_t FakeDriver::Record(FakeCall call) {
   std::uint32_t error = 0;
   auto it = fail_at_.find(call_count_);
   if (it != fail_at_.end()) error = it->second;
-  for (const auto& rule : fail_when_) {
-    if (error == 0 && rule.first(call)) error = rule.second;
+  for (const auto& fate : fail_by_) {
+    if (error == 0) error = fate(call);
   }
   call.failed = error != 0;
-  calls_.push_back(call);
+  if (record_calls) calls_.push_back(std::move(call));
   if (error != 0) NativePlatform().set_last_error(error);
   return error;
+}
+
+std::string FakeDriver::Keep(const void* bytes, std::size_t n) const {
+  if (bytes == nullptr || (!record_calls && fail_by_.empty())) return std::string();
+  return std::string(static_cast<const char*>(bytes), n);
 }
 
 OsHandle FakeDriver::GetClassDevs(const Guid*, std::uint32_t flags) {
@@ -172,11 +194,42 @@ OsHandle FakeDriver::CreateFile(const char* path, std::uint32_t access, std::uin
     current_->pending_ = nullptr;
     return FakeDeviceHandle();
   }
+  if (current_->files_in_memory) return current_->OpenMemoryFile(path, disposition);
   return NativePlatform().create_file(path, access, share, disposition, attributes);
+}
+
+OsHandle FakeDriver::OpenMemoryFile(const char* path, std::uint32_t disposition) {
+  const bool exists = memory_files.count(path) != 0;
+  if (disposition == kCreateNew && exists) {
+    NativePlatform().set_last_error(kErrorFileExists);
+    return InvalidOsHandle();
+  }
+  if (disposition == kOpenExisting && !exists) {
+    NativePlatform().set_last_error(kErrorFileNotFound);
+    return InvalidOsHandle();
+  }
+  if (disposition != kOpenExisting) memory_files[path].clear();
+  return new MemoryFile{path, 0};
+}
+
+int FakeDriver::MoveMemoryFile(const char* from, const char* to) {
+  auto it = memory_files.find(from);
+  if (it == memory_files.end()) {
+    NativePlatform().set_last_error(kErrorFileNotFound);
+    return 0;
+  }
+  std::string bytes = std::move(it->second);
+  memory_files.erase(it);
+  if (to != nullptr) memory_files[to] = std::move(bytes);
+  return 1;
 }
 
 int FakeDriver::Answer(void* out, std::uint32_t room, std::uint32_t* returned) {
   *returned = 0;
+  if (answer_) {
+    if (out != nullptr && room > 0) *returned = answer_(static_cast<char*>(out), room);
+    return 1;
+  }
   if (pending_ == nullptr) return 1;
   if (pending_->explicit_blocks) {
     if (pending_offset_ >= pending_->blocks.size()) return 1;
@@ -185,9 +238,14 @@ int FakeDriver::Answer(void* out, std::uint32_t room, std::uint32_t* returned) {
     *returned = static_cast<std::uint32_t>(block.size());
     return 1;
   }
-  const std::size_t left = pending_->bytes.size() - pending_offset_;
-  const std::size_t n = std::min({left, static_cast<std::size_t>(room), kBlock});
-  std::memcpy(out, pending_->bytes.data() + pending_offset_, n);
+  const std::uint64_t size = pending_->is_generated ? pending_->generated : pending_->bytes.size();
+  const auto n = static_cast<std::size_t>(
+      std::min<std::uint64_t>({size - pending_offset_, room, kBlock}));
+  if (pending_->is_generated) {
+    FillPattern(static_cast<char*>(out), pending_offset_, n);
+  } else {
+    std::memcpy(out, pending_->bytes.data() + pending_offset_, n);
+  }
   pending_offset_ += n;
   *returned = static_cast<std::uint32_t>(n);
   return 1;
@@ -196,9 +254,8 @@ int FakeDriver::Answer(void* out, std::uint32_t room, std::uint32_t* returned) {
 int FakeDriver::DeviceIoControl(OsHandle handle, std::uint32_t code, const void* in,
                                 std::uint32_t in_len, void* out, std::uint32_t out_len,
                                 std::uint32_t* returned) {
-  std::string input(static_cast<const char*>(in), in != nullptr ? in_len : 0);
   *returned = 0;
-  FakeCall call{"device_io_control", input};
+  FakeCall call{"device_io_control", current_->Keep(in, in_len)};
   call.control_code = code;
   call.output_room = out_len;
   if (current_->Record(call) != 0) return 0;
@@ -207,21 +264,29 @@ int FakeDriver::DeviceIoControl(OsHandle handle, std::uint32_t code, const void*
     return 0;
   }
   switch (code) {
-    case kProbe: {
+    case IOCTL_DEV_PROBE: {
+      if (current_->answer_) return current_->Answer(out, out_len, returned);
       const char probe[] = "PAGORA";
       std::memcpy(out, probe, std::min<std::size_t>(sizeof probe, out_len));
       *returned = std::min<std::uint32_t>(sizeof probe, out_len);
       return 1;
     }
-    case kQueryStart: {
-      const std::string name(input.c_str());
-      auto it = current_->replies_.find(name);
+    case IOCTL_DEV_QUERY_START: {
+      // The request name ends at its NUL or at the input's end.
+      const char* name = static_cast<const char*>(in);
+      const std::size_t n = in == nullptr ? 0 : std::find(name, name + in_len, '\0') - name;
+      auto it = current_->replies_.find(std::string(name == nullptr ? "" : name, n));
       current_->pending_ = it != current_->replies_.end() ? &it->second : nullptr;
       current_->pending_offset_ = 0;
       return current_->Answer(out, out_len, returned);
     }
-    case kQueryNext: return current_->Answer(out, out_len, returned);
-    default: return 1;  // uploads: the calls are the record
+    case IOCTL_DEV_QUERY_NEXT: return current_->Answer(out, out_len, returned);
+    case IOCTL_DEV_UPLOAD_START:
+    case IOCTL_DEV_UPLOAD_NEXT:
+      current_->upload_bytes_ += in_len;
+      ++current_->upload_calls_;
+      return 1;
+    default: return 1;
   }
 }
 
@@ -230,30 +295,44 @@ int FakeDriver::CloseHandle(OsHandle handle) {
     --current_->open_devices_;
     return current_->Record({"close_handle", "device"}) == 0 ? 1 : 0;
   }
-  if (current_->Record({"close_handle", "file"}) != 0) {
-    NativePlatform().close_handle(handle);  // the fake fails the call, not the system
-    return 0;
+  const bool proceeds = current_->Record({"close_handle", "file"}) == 0;
+  // The fake fails the call, not the system: the file is closed either way.
+  if (current_->files_in_memory) {
+    delete static_cast<MemoryFile*>(handle);
+    return proceeds ? 1 : 0;
   }
-  return NativePlatform().close_handle(handle);
+  const int closed = NativePlatform().close_handle(handle);
+  return proceeds ? closed : 0;
 }
 
 int FakeDriver::ReadFile(OsHandle file, void* buf, std::uint32_t len, std::uint32_t* read) {
   FakeCall call{"read_file"};
   call.length = len;
   if (current_->Record(call) != 0) return 0;
-  return NativePlatform().read_file(file, buf, len, read);
+  if (!current_->files_in_memory) return NativePlatform().read_file(file, buf, len, read);
+  auto* f = static_cast<MemoryFile*>(file);
+  const std::string& bytes = current_->memory_files[f->path];
+  const std::size_t n = std::min<std::size_t>(len, bytes.size() - std::min(f->position, bytes.size()));
+  std::memcpy(buf, bytes.data() + f->position, n);
+  f->position += n;
+  *read = static_cast<std::uint32_t>(n);
+  return 1;
 }
 
 int FakeDriver::WriteFile(OsHandle file, const void* buf, std::uint32_t len,
                           std::uint32_t* written) {
-  FakeCall call{"write_file", std::string(static_cast<const char*>(buf), len)};
+  FakeCall call{"write_file", current_->Keep(buf, len)};
   call.length = len;
   if (current_->Record(call) != 0) {
     return 0;
   }
   // A full disk: the call succeeds with fewer bytes written than asked.
   if (current_->short_writes && len > 0) --len;
-  return NativePlatform().write_file(file, buf, len, written);
+  if (!current_->files_in_memory) return NativePlatform().write_file(file, buf, len, written);
+  auto* f = static_cast<MemoryFile*>(file);
+  current_->memory_files[f->path].append(static_cast<const char*>(buf), len);
+  *written = len;
+  return 1;
 }
 
 std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
@@ -261,11 +340,15 @@ std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
     *high = 0;
     return 0xFFFFFFFFu;
   }
-  return NativePlatform().get_file_size(file, high);
+  if (!current_->files_in_memory) return NativePlatform().get_file_size(file, high);
+  const std::uint64_t size = current_->memory_files[static_cast<MemoryFile*>(file)->path].size();
+  *high = static_cast<std::uint32_t>(size >> 32);
+  return static_cast<std::uint32_t>(size);
 }
 
 int FakeDriver::DeleteFile(const char* path) {
   if (current_->Record({"delete_file", path}) != 0) return 0;
+  if (current_->files_in_memory) return current_->MoveMemoryFile(path, nullptr);
   return NativePlatform().delete_file(path);
 }
 
@@ -273,6 +356,7 @@ int FakeDriver::ReplaceFile(const char* from, const char* to) {
   if (current_->Record({"replace_file", std::string(from) + " -> " + to}) != 0) {
     return 0;
   }
+  if (current_->files_in_memory) return current_->MoveMemoryFile(from, to);
   return NativePlatform().replace_file(from, to);
 }
 
@@ -284,7 +368,7 @@ int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t 
   FakeCall call{"message_box", text};
   call.box_type = type;
   if (current_->Record(call) != 0) return 0;
-  current_->messages.emplace_back(caption, text);
+  if (current_->record_calls) current_->messages.emplace_back(caption, text);
   return 1;
 }
 
@@ -292,13 +376,13 @@ void* FakeDriver::Allocate(std::size_t size) {
   const std::size_t n = ++current_->allocation_count_;
   if (current_->fail_allocation_at_.count(n) != 0) return nullptr;
   void* block = std::malloc(size == 0 ? 1 : size);
-  if (block != nullptr) current_->live_.insert(block);
+  if (block != nullptr && current_->record_calls) current_->live_.insert(block);
   return block;
 }
 
 void FakeDriver::Release(void* block) {
   if (block == nullptr) return;
-  current_->live_.erase(block);
+  if (!current_->live_.empty()) current_->live_.erase(block);
   std::free(block);
 }
 

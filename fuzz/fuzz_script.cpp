@@ -1,0 +1,62 @@
+#include "fuzz/fuzz_script.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pagora {
+namespace {
+
+struct Input {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::size_t pos = 0;
+} g_in;
+
+std::uint32_t Fate(const FakeCall&) {
+  const std::uint8_t b = FuzzByte();
+  if (b >= 16) return 0;
+  static const std::uint32_t kErrors[16] = {31, 2,  3,  4,  5,  80, 1167, 259,
+                                            21, 112, 23, 87, 6, 1,  31,   122};
+  return kErrors[b];
+}
+
+std::uint32_t Answer(char* out, std::uint32_t room) {
+  std::size_t length = FuzzByte();
+  length = (length << 8 | FuzzByte()) % 8200;
+  if (g_in.pos >= g_in.size) length = 0;
+  const std::size_t available = std::min(length, g_in.size - g_in.pos);
+  std::memcpy(out, g_in.data + g_in.pos, std::min<std::size_t>(available, room));
+  g_in.pos += available;
+  return static_cast<std::uint32_t>(length);
+}
+
+}  // namespace
+
+FakeDriver& FuzzReader() {
+  static FakeDriver* reader = [] {
+    auto* fake = new FakeDriver;  // lives for the whole run
+    fake->record_calls = false;
+    fake->files_in_memory = true;
+    return fake;
+  }();
+  return *reader;
+}
+
+void FuzzScript(const std::uint8_t* data, std::size_t size) {
+  g_in = Input{data, size, 0};
+  FakeDriver& reader = FuzzReader();
+  reader.ClearFailures();
+  reader.FailBy(Fate);
+  reader.AnswerBy(Answer);
+}
+
+std::uint8_t FuzzByte() { return g_in.pos < g_in.size ? g_in.data[g_in.pos++] : 0xFF; }
+
+std::string FuzzBytes(std::size_t n) {
+  n = std::min(n, g_in.size - std::min(g_in.pos, g_in.size));
+  std::string out(reinterpret_cast<const char*>(g_in.data + g_in.pos), n);
+  g_in.pos += n;
+  return out;
+}
+
+}  // namespace pagora
