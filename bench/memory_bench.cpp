@@ -44,8 +44,8 @@ void BM_DownloadPeak(benchmark::State& state) {
   StatePtr reader = MakeState();
   for (auto _ : state) {
     const PeakRss peak = MeasureInChild(
-        [&] { return DevDownload(*reader, kWarmName, warm.c_str(), 0, nullptr) == 0; },
-        [&] { return DevDownload(*reader, kBookName, target.c_str(), 0, nullptr) == 0; });
+        [&] { return DevDownload(*reader, kWarmName, warm.c_str(), 0, nullptr, true) == 0; },
+        [&] { return DevDownload(*reader, kBookName, target.c_str(), 0, nullptr, true) == 0; });
     Report(state, peak);
     // Checked here, outside the child's measure: the file outlives it.
     if (!HoldsPattern(target, size)) state.SkipWithError("the downloaded file is wrong");

@@ -49,7 +49,7 @@ long long BaselineDownload(OsHandle device, const char* name, const char* local_
 long long BaselineDownloadReplacing(OsHandle device, const char* name, const char* local_path) {
   const std::string part = std::string(local_path) + ".part";
   const long long total = BaselineDownload(device, name, part.c_str());
-  if (total < 0 || Os().replace_file(part.c_str(), local_path) == 0) return -1;
+  if (total < 0 || Os().move_file(part.c_str(), local_path, kMoveFileReplaceExisting) == 0) return -1;
   return total;
 }
 

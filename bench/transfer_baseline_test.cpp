@@ -20,7 +20,7 @@ TEST(TransferBaseline, DownloadWritesWhatThePluginWrites) {
     StatePtr state = MakeState();
     const std::string plugin_file = dir.File("plugin.rb");
     const std::string baseline_file = dir.File("baseline.rb");
-    ASSERT_EQ(DevDownload(*state, "\\book\\b.rb", plugin_file.c_str(), 0, nullptr), 0) << size;
+    ASSERT_EQ(DevDownload(*state, "\\book\\b.rb", plugin_file.c_str(), 0, nullptr, true), 0) << size;
     EXPECT_EQ(BaselineDownload(FakeDeviceHandle(), "\\book\\b.rb", baseline_file.c_str()),
               static_cast<long long>(size))
         << size;

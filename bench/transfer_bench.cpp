@@ -78,7 +78,7 @@ void DownloadAgainst(benchmark::State& state, Baseline baseline) {
   const auto expected = static_cast<std::int32_t>(size);
   Compare(
       state,
-      [&] { return DevDownload(*reader, kBookName, target.c_str(), expected, nullptr) == 0; },
+      [&] { return DevDownload(*reader, kBookName, target.c_str(), expected, nullptr, true) == 0; },
       [&] {
         return baseline(FakeDeviceHandle(), kBookName, target.c_str()) ==
                static_cast<long long>(size);

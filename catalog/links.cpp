@@ -112,6 +112,45 @@ int LinkTitles(ReaderState& state, int storage) {
   return 0;
 }
 
+namespace {
+
+// A Windows-1252 letter in upper case: A to Z, the Latin-1 capitals and the
+// three of the 0x80 row whose small forms stand 0x10 above them.
+unsigned char Upper(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+  if (c == 0x9A || c == 0x9C || c == 0x9E) return c - 0x10;  // š œ ž
+  if (c == 0xFF) return 0x9F;                                 // ÿ
+  return c;
+}
+
+bool SamePath(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (Upper(static_cast<unsigned char>(*a)) != Upper(static_cast<unsigned char>(*b))) return false;
+  }
+  return *a == *b;
+}
+
+}  // namespace
+
+bool HoldsReaderPath(const ReaderState& state, int storage, const char* reader_path) {
+  char path[512];  // past any reader path: two long names and "SM\\"
+  for (const EntryNode* d = state.roots[storage].children.head; d != nullptr; d = d->next) {
+    const auto* entry = static_cast<const StorageEntry*>(d->item);
+    if (ReaderPath(*entry, path, sizeof path) != nullptr && SamePath(path, reader_path)) {
+      return true;
+    }
+    if (entry->type_code != kTypeDirectory) continue;
+    const auto* dir = static_cast<const DirectoryEntry*>(entry);
+    for (const EntryNode* f = dir->children.head; f != nullptr; f = f->next) {
+      const auto* file = static_cast<const StorageEntry*>(f->item);
+      if (ReaderPath(*file, path, sizeof path) != nullptr && SamePath(path, reader_path)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 int DeleteTitle(StorageEntry& entry) {
   char path[128];
   if (ReaderPath(entry, path, sizeof path) == nullptr) return -1;

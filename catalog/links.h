@@ -23,6 +23,11 @@ int LinkTitles(ReaderState& state, int storage);
 // not fit.
 char* ReaderPath(const StorageEntry& entry, char* buffer, std::size_t size);
 
+// Whether storage `storage`'s tree, as the last listing left it, holds an
+// entry at `reader_path` ("book\x.rb", "SM\book\x.rb"), ignoring letter
+// case as the reader's file systems do (Windows-1252's letters included).
+bool HoldsReaderPath(const ReaderState& state, int storage, const char* reader_path);
+
 // Sends the erase script for the linked file `entry` under "__WHATYOUWANT".
 // 0, or -1 when the exchange failed.
 int DeleteTitle(StorageEntry& entry);

@@ -67,11 +67,13 @@ class PartFile {
   bool ok() const { return handle_ != InvalidOsHandle(); }
   OsHandle handle() const { return handle_; }
 
-  // Closes the file and lets it take the target's place. 0, or -1 with the
-  // replacing call's error.
-  int Commit(const char* target) {
+  // Closes the file and lets it take the target's place, an existing file's
+  // only with `replace`. 0, or -1 with the moving call's error.
+  int Commit(const char* target, bool replace) {
     Close();
-    if (Os().replace_file(path_.get(), target) == 0) return -1;
+    if (Os().move_file(path_.get(), target, replace ? kMoveFileReplaceExisting : 0) == 0) {
+      return -1;
+    }
     made_ = false;  // it is the target now
     return 0;
   }
@@ -140,7 +142,7 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
 }
 
 int DevDownload(ReaderState& state, const char* name, const char* local_path,
-                std::int32_t expected, ProgressFn progress) {
+                std::int32_t expected, ProgressFn progress, bool replace) {
   const Platform& os = Os();
   if (DevOpen(state) != 0) return -1;
   PartFile part(local_path);
@@ -177,10 +179,15 @@ int DevDownload(ReaderState& state, const char* name, const char* local_path,
     }
     total += length;
     if (expected != 0) percent = Percent(total, expected);
-    if (progress != nullptr) progress(percent);
+    if (progress != nullptr && progress(percent) != 0) {
+      // The reader may still be sending; a new link starts it afresh.
+      Fail(kErrorCancelled);
+      ResetAfterFailure(state);
+      return -1;
+    }
   }
   DevRelease(state, false);
-  return part.Commit(local_path);
+  return part.Commit(local_path, replace);
 }
 
 int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,

@@ -11,8 +11,9 @@ namespace pagora {
 
 struct ReaderState;
 
-// Receives the percentage done after each block; may be null.
-using ProgressFn = void (*)(std::int32_t percent);
+// Receives the percentage done after each block and answers non-zero to
+// cancel; may be null. Only downloads honour the answer.
+using ProgressFn = int (*)(std::int32_t percent);
 
 // Reads the reply to `name` into `buffer`. `*length` holds the buffer's
 // capacity on entry and, on success, the bytes received. 0 or -1.
@@ -20,10 +21,13 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
 
 // Downloads the reply to `name` into `local_path`. The data goes to a
 // temporary file beside it, which takes the target's place only when the
-// whole reply arrived; on failure the target is as it was. `expected` only
-// scales the percentages. 0 or -1.
+// whole reply arrived, and only if no file stands there unless `replace`
+// (else the error is kErrorAlreadyExists); on failure the target is as it
+// was. `expected` only scales the percentages. A cancel answered to a
+// report asks for no further block, resets the link as a failed call does
+// and fails with kErrorCancelled. 0 or -1.
 int DevDownload(ReaderState& state, const char* name, const char* local_path,
-                std::int32_t expected, ProgressFn progress);
+                std::int32_t expected, ProgressFn progress, bool replace);
 
 // Sends `buffer` (a header of `header_len` bytes, the target name and its
 // NUL, then `data_len` data bytes). 0 or -1.

@@ -15,11 +15,19 @@ namespace pagora {
 namespace {
 
 std::vector<std::int32_t> g_progress;
-void Record(std::int32_t percent) { g_progress.push_back(percent); }
+// The report at which the host cancels; 0 never.
+std::size_t g_cancel_at = 0;
+int Record(std::int32_t percent) {
+  g_progress.push_back(percent);
+  return g_cancel_at != 0 && g_progress.size() >= g_cancel_at ? 1 : 0;
+}
 
 class ExchangeTest : public ::testing::Test {
  protected:
-  void SetUp() override { g_progress.clear(); }
+  void SetUp() override {
+    g_progress.clear();
+    g_cancel_at = 0;
+  }
   void Dirty() { state->free_memory = 99; }
   bool WasReset() const { return state->free_memory == 0; }
   std::vector<std::uint32_t> Rooms(std::uint32_t code) const {
@@ -131,7 +139,7 @@ TEST_F(ExchangeTest, DownloadWritesTheReplyAndReportsPercentages) {
     for (const std::string& name : c.beside) WriteFile(folder.File(name), "the user's " + name);
     const std::string local = folder.File(c.target);
     fake.SetReply("\\book\\x.rb", Pattern(c.size));
-    ASSERT_EQ(DevDownload(*state, "\\book\\x.rb", local.c_str(), c.expected, Record), 0) << c.label;
+    ASSERT_EQ(DevDownload(*state, "\\book\\x.rb", local.c_str(), c.expected, Record, false), 0) << c.label;
     EXPECT_EQ(ReadFile(local), Pattern(c.size)) << c.label;
     EXPECT_EQ(g_progress, c.progress) << c.label;
     std::vector<std::string> names = c.beside;
@@ -158,6 +166,9 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     std::string reply;
     bool reset;
     bool reader_touched;
+    std::size_t cancel_at = 0;  // the report the host answers with a cancel
+    bool replace = true;
+    std::uint32_t error = 5;    // with a reply: the failure's error
   } cases[] = {
       {"open fails", [](const FakeCall& c) { return c.control_code == IOCTL_DEV_PROBE; }, "x", true, false},
       {"file cannot be made", [](const FakeCall& c) { return c.op == "create_file" && c.disposition == kCreateNew; },
@@ -169,9 +180,15 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
        true},
       {"continuation fails", [](const FakeCall& c) { return c.control_code == IOCTL_DEV_QUERY_NEXT; },
        Pattern(9000), true, true},
-      {"replace fails", [](const FakeCall& c) { return c.op == "replace_file"; }, Pattern(100),
+      {"replace fails", [](const FakeCall& c) { return c.op == "move_file"; }, Pattern(100),
        false, true},
-      {"disk full", nullptr, Pattern(9000), false, true},
+      {"disk full", nullptr, Pattern(9000), false, true, 0, true, kErrorDiskFull},
+      {"a file stands at the target, no replace", [](const FakeCall&) { return false; },
+       Pattern(100), false, true, 0, false, kErrorAlreadyExists},
+      {"cancelled at the first block", [](const FakeCall&) { return false; }, Pattern(9000), true,
+       true, 1, true, kErrorCancelled},
+      {"cancelled at the last block", [](const FakeCall&) { return false; }, Pattern(9000), true,
+       true, 3, true, kErrorCancelled},
   };
   for (const Case& c : cases) {
     FakeDriver local;
@@ -184,9 +201,12 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     } else {
       local.short_writes = true;
     }
+    g_progress.clear();
+    g_cancel_at = c.cancel_at;
     const std::string target = dir.File("kept.rb");
     WriteFile(target, "the user's own file");
-    EXPECT_EQ(DevDownload(*s, "\\book\\x.rb", target.c_str(), 100, Record), -1) << c.label;
+    EXPECT_EQ(DevDownload(*s, "\\book\\x.rb", target.c_str(), 100, Record, c.replace), -1)
+        << c.label;
     const std::uint32_t error = Os().get_last_error();  // before the checks' own file calls
     EXPECT_EQ(ReadFile(target), "the user's own file") << c.label;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"kept.rb"}) << c.label;
@@ -194,7 +214,12 @@ TEST_F(ExchangeTest, FailedDownloadLeavesTheLocalFileAsItWas) {
     EXPECT_EQ(local.ControlCalls(IOCTL_DEV_QUERY_START).size(), c.reader_touched ? 1u : 0u)
         << c.label;
     if (c.reply != "") {
-      EXPECT_EQ(error, c.fail ? 5u : kErrorDiskFull) << c.label << ": the failure's error";
+      EXPECT_EQ(error, c.error) << c.label << ": the failure's error";
+    }
+    if (c.cancel_at != 0) {
+      EXPECT_EQ(local.ControlCalls(IOCTL_DEV_QUERY_NEXT).size(), c.cancel_at - 1)
+          << c.label << ": no block asked for after the cancel";
+      EXPECT_FALSE(s->device_path_known) << c.label << ": the next exchange discovers";
     }
     EXPECT_EQ(local.live_allocations(), 0u) << c.label;
     Reset(*s);

@@ -55,6 +55,8 @@ constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kMbOkIconError = 0x10;  // MB_OK | MB_ICONERROR
+constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;  // MOVEFILE_REPLACE_EXISTING
+constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 
 // Local paths separate folders with '/', and on Windows with '\\' too.
 inline bool IsLocalSeparator(char c) {
@@ -64,6 +66,14 @@ inline bool IsLocalSeparator(char c) {
   return c == '/';
 #endif
 }
+
+// Whether the system shows message boxes itself. Without windows of its own
+// (the native build) a message goes through the host, or to standard error.
+#if defined(_WIN32)
+constexpr bool kSystemShowsMessageBoxes = true;
+#else
+constexpr bool kSystemShowsMessageBoxes = false;
+#endif
 
 // Windows error codes the plugin and the substitutes use.
 constexpr std::uint32_t kErrorFileNotFound = 2;
@@ -77,8 +87,10 @@ constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 constexpr std::uint32_t kErrorFileTooLarge = 223;
+constexpr std::uint32_t kErrorAlreadyExists = 183;  // a move without replace found its target
 constexpr std::uint32_t kErrorNoMoreItems = 259;
 constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
+constexpr std::uint32_t kErrorCancelled = 1223;  // the user cancelled the operation
 // What the POSIX layer reports for an errno with no closer Windows code.
 constexpr std::uint32_t kErrorOtherIo = 1117;  // ERROR_IO_DEVICE
 
@@ -109,13 +121,19 @@ struct Platform {
   std::uint32_t (*get_file_size)(OsHandle file, std::uint32_t* high);
   // DeleteFileA(path): nonzero when removed.
   int (*delete_file)(const char* path);
-  // MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING): nonzero when `to` now holds `from`.
-  int (*replace_file)(const char* from, const char* to);
+  // MoveFileExA(from, to, flags): nonzero when `to` now holds `from`; without
+  // kMoveFileReplaceExisting an existing `to` fails it with kErrorAlreadyExists.
+  int (*move_file)(const char* from, const char* to, std::uint32_t flags);
+  // GetFileAttributesA(path): the entry's attributes, a link's own rather than
+  // its target's, or kInvalidFileAttributes when there is no entry.
+  std::uint32_t (*get_file_attributes)(const char* path);
   // GetLastError() / SetLastError(code): the calling thread's last error.
   std::uint32_t (*get_last_error)();
   void (*set_last_error)(std::uint32_t code);
   // MessageBoxA(NULL, text, caption, type): the button pressed.
   int (*message_box)(const char* text, const char* caption, std::uint32_t type);
+  // MessageBoxW(NULL, text, caption, type): the same for UTF-16 texts.
+  int (*message_box_w)(const char16_t* text, const char16_t* caption, std::uint32_t type);
   // Memory for records, list nodes and transfer buffers; nullptr when none.
   void* (*allocate)(std::size_t size);
   void (*release)(void* block);

@@ -168,12 +168,25 @@ TYPED_TEST(PlatformContract, LocalFilesAndTheirErrors) {
   EXPECT_EQ(std::string(buf, n), "hello");
   os.close_handle(f);
 
-  // Creating again truncates; replacing puts one file in another's place.
+  // Creating again truncates; a move without the replace flag leaves an
+  // existing target alone, and with it puts one file in another's place.
   const std::string other = this->dir.File("b.rb");
   WriteFile(other, "other");
-  ASSERT_NE(os.replace_file(other.c_str(), path.c_str()), 0);
+  EXPECT_EQ(os.move_file(other.c_str(), path.c_str(), 0), 0);
+  EXPECT_EQ(os.get_last_error(), kErrorAlreadyExists);
+  EXPECT_EQ(ReadFile(path), "hello");
+  ASSERT_NE(os.move_file(other.c_str(), path.c_str(), kMoveFileReplaceExisting), 0);
   EXPECT_EQ(ReadFile(path), "other");
   EXPECT_EQ(this->dir.Names(), std::vector<std::string>{"a.rb"});
+  // Attributes tell an entry from none; a folder is an entry too.
+  EXPECT_NE(os.get_file_attributes(path.c_str()), kInvalidFileAttributes);
+  EXPECT_NE(os.get_file_attributes(this->dir.File("").c_str()), kInvalidFileAttributes);
+  EXPECT_EQ(os.get_file_attributes(this->dir.File("missing.rb").c_str()), kInvalidFileAttributes);
+  EXPECT_EQ(os.get_last_error(), 2u);
+  const std::string moved = this->dir.File("c.rb");
+  ASSERT_NE(os.move_file(path.c_str(), moved.c_str(), 0), 0);
+  EXPECT_EQ(ReadFile(moved), "other");
+  ASSERT_NE(os.move_file(moved.c_str(), path.c_str(), 0), 0);
   f = os.create_file(path.c_str(), kGenericWrite, kFileShareRead, kCreateAlways,
                      kFileAttributeNormal);
   ASSERT_NE(f, InvalidOsHandle());

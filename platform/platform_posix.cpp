@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
@@ -427,7 +428,33 @@ std::uint32_t FileSize(OsHandle h, std::uint32_t* high) {
 
 int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailPath(path); }
 
-int Replace(const char* from, const char* to) { return rename(from, to) == 0 ? 1 : FailPath(to); }
+// Without the replace flag the move must not take an existing target's
+// place, not even one that appears at the last moment: renameat2 refuses
+// atomically; a file system without it gets a hard link, which refuses too.
+int Rename(const char* from, const char* to, std::uint32_t flags) {
+  if ((flags & kMoveFileReplaceExisting) != 0) {
+    return rename(from, to) == 0 ? 1 : FailPath(to);
+  }
+  int moved = renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+  if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+    moved = link(from, to);
+    if (moved == 0) unlink(from);
+  }
+  if (moved == 0) return 1;
+  if (errno == EEXIST) return Fail(kErrorAlreadyExists);
+  return FailPath(to);
+}
+
+std::uint32_t Attributes(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) != 0) {
+    FailPath(path);
+    return kInvalidFileAttributes;
+  }
+  if (S_ISLNK(st.st_mode)) return 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+  if (S_ISDIR(st.st_mode)) return 0x10;   // FILE_ATTRIBUTE_DIRECTORY
+  return kFileAttributeNormal;
+}
 
 std::uint32_t LastError() { return t_last_error; }
 
@@ -438,10 +465,32 @@ int Message(const char* text, const char* caption, std::uint32_t) {
   return 1;  // IDOK
 }
 
+// UTF-16 as UTF-8 for standard error; a lone surrogate shows as U+FFFD.
+std::string Utf8Of(const char16_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) {
+    char32_t c = *text;
+    if (c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (*++text - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static constexpr unsigned char kLead[4] = {0x00, 0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+    for (int i = extra - 1; i >= 0; --i) out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+  }
+  return out;
+}
+
+int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) {
+  return Message(Utf8Of(text).c_str(), Utf8Of(caption).c_str(), type);
+}
+
 const Platform kPosix = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                          DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
-                         FileSize, Delete, Replace, LastError, SetError, Message,
-                         HeapAllocate, HeapRelease};
+                         FileSize, Delete, Rename, Attributes, LastError, SetError, Message,
+                         MessageW, HeapAllocate, HeapRelease};
 
 }  // namespace
 

@@ -18,6 +18,9 @@ static_assert(sizeof(InterfaceData) == sizeof(SP_DEVICE_INTERFACE_DATA), "interf
 static_assert(kDetailCbSize == sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A), "detail record");
 static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == kDetailPathOffset,
               "detail path offset");
+static_assert(kMoveFileReplaceExisting == MOVEFILE_REPLACE_EXISTING, "move flag");
+static_assert(kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "no attributes");
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is UTF-16");
 
 GUID ToGuid(const Guid* g) {
   GUID out;
@@ -87,9 +90,11 @@ std::uint32_t FileSize(OsHandle file, std::uint32_t* high) {
 
 int Delete(const char* path) { return DeleteFileA(path); }
 
-int Replace(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING);
+int Rename(const char* from, const char* to, std::uint32_t flags) {
+  return MoveFileExA(from, to, flags);
 }
+
+std::uint32_t Attributes(const char* path) { return GetFileAttributesA(path); }
 
 std::uint32_t LastError() { return GetLastError(); }
 
@@ -99,10 +104,15 @@ int Message(const char* text, const char* caption, std::uint32_t type) {
   return MessageBoxA(nullptr, text, caption, type);
 }
 
+int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) {
+  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
+                     reinterpret_cast<const wchar_t*>(caption), type);
+}
+
 const Platform kWindows = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                            DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
-                           FileSize, Delete, Replace, LastError, SetError, Message,
-                           HeapAllocate, HeapRelease};
+                           FileSize, Delete, Rename, Attributes, LastError, SetError, Message,
+                           MessageW, HeapAllocate, HeapRelease};
 
 }  // namespace
 

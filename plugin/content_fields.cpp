@@ -32,7 +32,7 @@ void CopyCut(const char* text, char* out, int maxlen) {
 
 // Writes reader text in the host's form; its field type, or ft_nosuchfield
 // when not even the NUL fits. A character the host's code page lacks shows
-// as the code page's replacement character.
+// as '_'.
 int WriteText(const char* text, void* value, int maxlen, TextForm form) {
   if (form == TextForm::kEightBit) {
     char host[kMaxHostText];

@@ -7,7 +7,7 @@
 #include "catalog/titles.h"
 #include "platform/platform.h"
 #include "plugin/fs_api.h"
-#include "plugin/host_text.h"
+#include "plugin/messages.h"
 #include "plugin/title_details.h"
 
 namespace pagora {
@@ -37,11 +37,7 @@ void ShowProperties(const TitleDetails& details) {
     const char* value = DetailText(details, detail);
     if (value[0] != '\0') AppendLine(text, sizeof text, DetailName(detail), value);
   }
-  // The box shows 8-bit text in the host's code page (UTF-8 in the native
-  // build); a character the code page lacks shows as its replacement.
-  char shown[3 * sizeof text];
-  if (ReaderToAnsi(text, shown, sizeof shown, true) < 0) return;
-  Os().message_box(shown, kPropertiesCaption, kMbOkIconInformation);
+  ShowMessage(text, kPropertiesCaption, kMbOkIconInformation);
 }
 
 }  // namespace

@@ -58,13 +58,15 @@ struct LocalPath {
 };
 
 void SetHost(int plugin_nr, ProgressProc progress, ProgressProcW progress_w, OpaqueProc log,
-             OpaqueProc request) {
+             RequestProc request, RequestProcW request_w, bool unicode) {
   HostContext& host = Host();
   host.plugin_nr = plugin_nr;
   host.progress = progress;
   host.progress_w = progress_w;
   host.log = log;
   host.request = request;
+  host.request_w = request_w;
+  host.unicode = unicode;
 }
 
 template <typename FindData>
@@ -97,13 +99,14 @@ extern "C" int __stdcall DllMain(void*, unsigned long, void*) { return 1; }
 
 extern "C" {
 
-int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, OpaqueProc request) {
-  SetHost(plugin_nr, progress, nullptr, log, request);
+int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, RequestProc request) {
+  SetHost(plugin_nr, progress, nullptr, log, request, nullptr, false);
   return 0;
 }
 
-int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress, OpaqueProc log, OpaqueProc request) {
-  SetHost(plugin_nr, nullptr, progress, log, request);
+int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress, OpaqueProc log,
+                     RequestProcW request) {
+  SetHost(plugin_nr, nullptr, progress, log, nullptr, request, true);
   return 0;
 }
 

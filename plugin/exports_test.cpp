@@ -11,6 +11,7 @@
 #include "devlink/exchange.h"
 #include "plugin/host_text.h"
 #include "plugin/listing.h"
+#include "plugin/reader_text.h"
 #include "testing/plugin_fixture.h"
 
 namespace pagora {
@@ -328,8 +329,10 @@ TEST_F(ExportsTest, TitlesInAnyLanguageThroughBothExportSets) {
       {"quotes and dashes", "title=\"\x93Yes\x94 \x96 No\x97\" author=\"O\x92" "Brien\"",
        u"\u201CYes\u201D \u2013 No\u2014 [O\u2019Brien].rb",
        "\xE2\x80\x9CYes\xE2\x80\x9D \xE2\x80\x93 No\xE2\x80\x94 [O\xE2\x80\x99" "Brien].rb"},
-      {"undefined bytes", "title=\"\x81\x8D\x8F\x90\x9D\" author=\"x\"",
-       u"\u0081\u008D\u008F\u0090\u009D [x].rb", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D [x].rb"},
+      {"undefined bytes stand for control characters", "title=\"\x81\x8D\x8F\x90\x9D\" author=\"x\"",
+       u"_____ [x].rb", "_____ [x].rb"},
+      {"characters no file name may hold", "title=\"..\\..\\Either/Or: a*b?<c>|\x1b[2J\" author=\"C:x\"",
+       u".._.._Either_Or_ a_b__c___[2J [C_x].rb", ".._.._Either_Or_ a_b__c___[2J [C_x].rb"},
   };
   std::string dir_reply = kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n";
   std::string titles;
@@ -354,10 +357,11 @@ TEST_F(ExportsTest, TitlesInAnyLanguageThroughBothExportSets) {
   while (FsFindNextW(h, &wide));
   std::vector<std::string> listed_ansi;
   for (const auto& entry : List()) listed_ansi.push_back(entry.first);
-  ASSERT_EQ(listed.size(), 4u);
-  ASSERT_EQ(listed_ansi.size(), 4u);
-  for (int i = 0; i < 4; ++i) {
-    const Case& c = cases[3 - i];
+  constexpr int kCases = sizeof cases / sizeof cases[0];
+  ASSERT_EQ(listed.size(), static_cast<std::size_t>(kCases));
+  ASSERT_EQ(listed_ansi.size(), static_cast<std::size_t>(kCases));
+  for (int i = 0; i < kCases; ++i) {
+    const Case& c = cases[kCases - 1 - i];
     EXPECT_EQ(listed[i], c.listed) << c.label;
     EXPECT_EQ(listed_ansi[i], Ansi(c.listed)) << c.label;
 #if !defined(_WIN32)
@@ -381,6 +385,7 @@ TEST_F(ExportsTest, TitlesInAnyLanguageThroughBothExportSets) {
       std::string local_a = dir.File("a.rb");
       ASSERT_EQ(FsGetFile(&remote_a[0], &local_a[0], 0, nullptr), FS_FILE_OK) << c.label;
       EXPECT_EQ(ReadFile(local_a), file) << c.label;
+      std::remove(local_a.c_str());
     }
     fake.ClearCalls();
     EXPECT_TRUE(FsDeleteFileW(&remote[0])) << c.label;
@@ -478,6 +483,98 @@ TEST_F(ExportsTest, DetailsInAnyLanguage) {
                                          "\nPublisher: " + publisher +
                                          "\nAnnotated: no\nSize: 5 bytes\n"
                                          "Storage: internal memory\nReader path: book\\cafe.rb");
+}
+
+// What the host's request callbacks were asked to show, one line each:
+// type, title, text, whether there was room for an answer, and the form.
+std::vector<std::string>& Requests() {
+  static std::vector<std::string> requests;
+  return requests;
+}
+std::string RequestLine(int type, const std::string& title, const std::string& text, int room,
+                        bool wide) {
+  return std::to_string(type) + " " + title + ": " + text + (room > 0 ? " [room]" : " [none]") +
+         (wide ? " (UTF-16)" : " (8-bit)");
+}
+BOOL WFX_CALL OnRequest(int plugin_nr, int type, char* title, char* text, char* answer, int room) {
+  EXPECT_EQ(plugin_nr, 5);
+  EXPECT_TRUE(answer != nullptr && answer[0] == '\0');
+  Requests().push_back(RequestLine(type, title, text, room, false));
+  return kTrue;
+}
+BOOL WFX_CALL OnRequestW(int plugin_nr, int type, char16_t* title, char16_t* text,
+                         char16_t* answer, int room) {
+  EXPECT_EQ(plugin_nr, 5);
+  EXPECT_TRUE(answer != nullptr && answer[0] == 0);
+  char title8[256];
+  char text8[2048];
+  Utf16ToUtf8(title, title8, sizeof title8);
+  Utf16ToUtf8(text, text8, sizeof text8);
+  Requests().push_back(RequestLine(type, title8, text8, room, true));
+  return kTrue;
+}
+
+TEST_F(ExportsTest, MessagesReachTheUserThroughTheHost) {
+  fake.SetReply("__DIR", kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n" +
+                             DirLine(true, "CAFE", "RB", "-----", "5", "cafe.rb") + "\n");
+  fake.SetReply("__SMDIR", "");
+  fake.SetReply("__TITLES", "T1=title=\"Caf\xE9\" author=\"\" filename=\"\\book\\cafe.rb\" size=\"5\"\n");
+  fake.SetReply("__STATUS", "FLASHFREE=\"3\"\n");
+  const std::string book = dir.File("up.rb");
+  WriteFile(book, "book");
+  const std::string full = "Insufficiently memory!\nPagora memory free: 3\nSmartMedia free: 0";
+  const std::string properties =
+      "Title: Caf\xC3\xA9\nAnnotated: no\nSize: 5 bytes\nStorage: internal memory\nReader path: book\\cafe.rb";
+  struct Case {
+    const char* label;
+    bool unicode;  // the host came through FsInitW
+    bool request;  // and gave a request callback
+  } cases[] = {
+      {"8-bit host with a request callback", false, true},
+      {"8-bit host without one", false, false},
+      {"Unicode host with a request callback", true, true},
+      {"Unicode host without one", true, false},
+  };
+  for (const Case& c : cases) {
+    if (c.unicode) {
+      FsInitW(5, nullptr, nullptr, c.request ? OnRequestW : nullptr);
+    } else {
+      FsInit(5, nullptr, nullptr, c.request ? OnRequest : nullptr);
+    }
+    ASSERT_EQ(List().size(), 1u);
+    Requests().clear();
+    fake.messages.clear();
+    fake.wide_messages.clear();
+    std::u16string local_w = Wide(book);
+    std::u16string remote_w = Wide(Remote("up.rb"));
+    std::u16string name_w = Wide(Remote("")) + u"Caf\u00E9 [].rb";
+    std::u16string verb_w = u"properties";
+    std::string local = book;
+    std::string remote = Remote("up.rb");
+    std::string name = Remote(Ansi(u"Caf\u00E9 [].rb"));
+    std::string verb = "properties";
+    EXPECT_EQ(c.unicode ? FsPutFileW(&local_w[0], &remote_w[0], 0) : FsPutFile(&local[0], &remote[0], 0),
+              FS_FILE_WRITEERROR) << c.label;
+    EXPECT_EQ(c.unicode ? FsExecuteFileW(nullptr, &name_w[0], &verb_w[0])
+                        : FsExecuteFile(nullptr, &name[0], &verb[0]),
+              FS_EXEC_OK) << c.label;
+    const std::string shown = c.unicode ? properties : Ansi(u"Title: Caf\u00E9") +
+                                  properties.substr(properties.find('\n'));
+    if (!kSystemShowsMessageBoxes && c.request) {
+      // The native build has no windows of its own: the host shows them.
+      EXPECT_EQ(Requests(),
+                (std::vector<std::string>{RequestLine(RT_MsgOK, "Error!", full, 1, c.unicode),
+                                          RequestLine(RT_MsgOK, "Pagora eBook", shown, 1, c.unicode)}))
+          << c.label;
+      EXPECT_TRUE(fake.messages.empty()) << c.label;
+      continue;
+    }
+    EXPECT_TRUE(Requests().empty()) << c.label;
+    ASSERT_EQ(fake.messages.size(), 2u) << c.label;
+    EXPECT_EQ(fake.messages[0], std::make_pair(std::string("Error!"), full)) << c.label;
+    EXPECT_EQ(fake.messages[1], std::make_pair(std::string("Pagora eBook"), shown)) << c.label;
+    EXPECT_EQ(fake.wide_messages, std::vector<bool>(2, c.unicode)) << c.label << ": the host's form";
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "devlink/exchange.h"
 #include "plugin/host_context.h"
 #include "plugin/listing.h"
+#include "plugin/messages.h"
 #include "plugin/title_names.h"
 
 namespace pagora {
@@ -54,7 +55,9 @@ int MapTransferError(std::uint32_t error) {
     case kErrorPathNotFound:
     case kErrorTooManyOpenFiles:
     case kErrorAccessDenied: return FS_FILE_NOTFOUND;
-    case kErrorFileExists: return FS_FILE_EXISTS;
+    case kErrorFileExists:
+    case kErrorAlreadyExists: return FS_FILE_EXISTS;
+    case kErrorCancelled: return FS_FILE_USERABORT;
     default: return FS_FILE_READERROR;
   }
 }
@@ -63,17 +66,24 @@ int GetFile(ReaderState& state, const char* remote_name, const char* local_name,
   if (local_name == nullptr) return FS_FILE_NOTFOUND;
   if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
+  // Without the overwrite flag the host asks the user about any entry at
+  // the target (a folder, a dangling link) before anything is replaced.
+  const bool overwrite = (copy_flags & FS_COPYFLAGS_OVERWRITE) != 0;
+  if (!overwrite && Os().get_file_attributes(local_name) != kInvalidFileAttributes) {
+    return FS_FILE_EXISTS;
+  }
   if (AskProgress(0) != 0) return FS_FILE_USERABORT;
   // Nothing is deleted first, not even for a move with overwrite: the
   // download replaces the local file only once it is complete, so a failed
-  // one leaves the user's file as it was.
+  // or cancelled one leaves the user's file as it was; without the flag it
+  // replaces none, not even one that appeared meanwhile.
 
   // A failing exchange resets the catalog and frees the title, so the
   // download works from copies of what it needs.
   const TitleRecord& title = *Cursor().title;
   char filename[sizeof title.filename];
   std::memcpy(filename, title.filename, sizeof filename);
-  if (DevDownload(state, filename, local_name, title.size, ReportProgress) != 0) {
+  if (DevDownload(state, filename, local_name, title.size, ReportProgress, overwrite) != 0) {
     return MapTransferError(Os().get_last_error());
   }
   AskProgress(100);
@@ -104,7 +114,7 @@ int PutFile(ReaderState& state, const char* local_name, const char* remote_name,
                   "Insufficiently memory!\nPagora memory free: %d\nSmartMedia free: %d",
                   static_cast<int>(state.free_memory),
                   static_cast<int>(state.card_present ? state.sm_free_memory : 0));
-    os.message_box(text, "Error!", kMbOkIconError);
+    ShowMessage(text, "Error!", kMbOkIconError);
     // The book was not uploaded; a host told otherwise would delete the
     // source of a move.
     return FS_FILE_WRITEERROR;
@@ -119,6 +129,13 @@ int PutFile(ReaderState& state, const char* local_name, const char* remote_name,
 
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
   if (std::strlen(remote_name) < 3) return FS_FILE_NOTFOUND;
+  // The listing shows titles, not reader paths, so only the plugin can tell
+  // that the upload would take another book's place: the host asks first.
+  const int storage = folder == kInternalFolder ? kStorageInternal : kStorageCard;
+  if ((copy_flags & FS_COPYFLAGS_OVERWRITE) == 0 &&
+      HoldsReaderPath(state, storage, upload_path + 1)) {
+    return FS_FILE_EXISTS;
+  }
   if (AskProgress(0) != 0) return FS_FILE_USERABORT;
   if (DevUploadFile(state, upload_path, local_name, ReportProgress) != 0) {
     return MapTransferError(os.get_last_error());

@@ -103,9 +103,9 @@ TEST_F(FileOpsTest, EveryListedNameReachesItsOwnBook) {
       {"ambiguous hand-typed name", "Poems [someone].rb", nullptr},
       {"bracket inside the title", "Odd [1] [X].rb", "c.rb"},
       {"hand-typed, cut at the title's own bracket", "Odd [anything", nullptr},
-      {"258-character listed name", t127 + " [" + a127.substr(2) + "].rb", "d.rb"},
-      {"equal names, the first listed", "Same [Twin].rb", "f.rb"},
-      {"equal names, the marked one", "Same [Twin] (2).rb", "e.rb"},
+      {"255-byte listed name", t127 + " [" + a127.substr(5) + "].rb", "d.rb"},
+      {"equal names, the first in the reply", "Same [Twin].rb", "e.rb"},
+      {"equal names, the one added later", "Same [Twin] (2).rb", "f.rb"},
       {"a mark on a name nobody shows", "Same [Twin] (3).rb", nullptr},
   };
   for (const Case& c : cases) {
@@ -145,23 +145,36 @@ TEST_F(FileOpsTest, DownloadReportsAroundTheTransfer) {
 }
 
 TEST_F(FileOpsTest, DownloadFlags) {
+  enum class Target { kFile, kNothing, kFolder, kDanglingLink };
   struct Case {
     const char* label;
     int flags;
     int result;
+    Target target = Target::kFile;
   } cases[] = {
-      {"none", 0, FS_FILE_OK},
+      {"none: the host asks first", 0, FS_FILE_EXISTS},
       {"overwrite", FS_COPYFLAGS_OVERWRITE, FS_FILE_OK},
-      {"move", FS_COPYFLAGS_MOVE, FS_FILE_OK},
+      {"move alone asks too", FS_COPYFLAGS_MOVE, FS_FILE_EXISTS},
       {"move and overwrite", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE, FS_FILE_OK},
       {"move and overwrite, the download fails", FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE,
        FS_FILE_READERROR},
       {"resume", FS_COPYFLAGS_RESUME, FS_FILE_NOTSUPPORTED},
       {"all", 7, FS_FILE_NOTSUPPORTED},
+      {"none, no target", 0, FS_FILE_OK, Target::kNothing},
+      {"none, a folder at the target", 0, FS_FILE_EXISTS, Target::kFolder},
+#if !defined(_WIN32)
+      {"none, a dangling link at the target", 0, FS_FILE_EXISTS, Target::kDanglingLink},
+#endif
   };
   for (const Case& c : cases) {
     const std::string local = dir.File("atlas.rb");
-    WriteFile(local, "older");
+    std::filesystem::remove_all(local);
+    switch (c.target) {
+      case Target::kFile: WriteFile(local, "older"); break;
+      case Target::kNothing: break;
+      case Target::kFolder: std::filesystem::create_directory(local); break;
+      case Target::kDanglingLink: std::filesystem::create_symlink(dir.File("gone.rb"), local); break;
+    }
     List();
     fake.ClearCalls();
     if (c.result == FS_FILE_READERROR) {
@@ -172,29 +185,75 @@ TEST_F(FileOpsTest, DownloadFlags) {
     for (const FakeCall& call : fake.calls()) {
       EXPECT_FALSE(call.op == "delete_file" && call.input == local) << c.label << ": never deleted";
     }
-    EXPECT_EQ(ReadFile(local), c.result == FS_FILE_OK ? "atlas" : "older") << c.label;
+    if (c.result == FS_FILE_EXISTS) {
+      EXPECT_TRUE(fake.ControlCalls().empty()) << c.label << ": the reader is not asked";
+      EXPECT_EQ(fake.CountOf("create_file"), 0u) << c.label << ": no temporary file";
+    }
+    if (c.target == Target::kFile || c.result == FS_FILE_OK) {
+      EXPECT_EQ(ReadFile(local), c.result == FS_FILE_OK ? "atlas" : "older") << c.label;
+    }
+    EXPECT_EQ(std::filesystem::is_directory(local), c.target == Target::kFolder) << c.label;
+    EXPECT_EQ(std::filesystem::is_symlink(local), c.target == Target::kDanglingLink) << c.label;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"atlas.rb"}) << c.label;
     fake.ClearFailures();
     fake.SetReply("\\book\\Atlas.rb", "atlas");
   }
+  std::filesystem::remove_all(dir.File("atlas.rb"));
   EXPECT_EQ(Get("Atlas [].rb", dir.File("x.rb"), FS_COPYFLAGS_MOVE), FS_FILE_OK);
   EXPECT_EQ(List().size(), 3u) << "a moved title stays on the reader";
+
+  // A file that appears at the target while the book downloads is not
+  // replaced without the flag: the host is asked, and nothing is left.
+  static std::string g_appearing;
+  g_appearing = dir.File("late.rb");
+  struct Appear {
+    static int WFX_CALL During(int, char*, char*, int percent) {
+      if (percent > 0 && percent < 100 && !std::filesystem::exists(g_appearing)) {
+        WriteFile(g_appearing, "theirs");
+      }
+      return 0;
+    }
+  };
+  FsInit(7, Appear::During, nullptr, nullptr);
+  EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", g_appearing, 0), FS_FILE_EXISTS);
+  EXPECT_EQ(ReadFile(g_appearing), "theirs");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"late.rb", "x.rb"})) << "no temporary left";
 }
 
-TEST_F(FileOpsTest, AbortIsHonouredOnlyBeforeTheTransfer) {
+TEST_F(FileOpsTest, CancelStopsADownloadAtTheNextBlock) {
   Answer() = 1;
   const std::string local = dir.File("a.rb");
   EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", local, FS_COPYFLAGS_MOVE | FS_COPYFLAGS_OVERWRITE),
             FS_FILE_USERABORT);
   EXPECT_TRUE(fake.calls().empty()) << "nothing deleted or downloaded";
   EXPECT_TRUE(dir.Names().empty());
-  // Abort answered from the first block on: the transfer runs to its end.
+  // Cancel answered to the first block's report: no further block is asked
+  // for, the user's file stays, no temporary is left, and the next exchange
+  // finds the reader afresh.
+  static int g_reports;
+  g_reports = 0;
   struct Counter {
-    static int WFX_CALL Abort(int, char*, char*, int percent) { return percent == 0 ? 0 : 1; }
+    static int WFX_CALL Abort(int, char*, char*, int) { return ++g_reports > 1 ? 1 : 0; }
   };
+  WriteFile(local, "the user's own");
   FsInit(7, Counter::Abort, nullptr, nullptr);
-  EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", local, 0), FS_FILE_OK);
-  EXPECT_EQ(ReadFile(local), Pattern(10000));
+  fake.ClearCalls();
+  EXPECT_EQ(Get("A Sea Road [Ann Wren].rb", local, FS_COPYFLAGS_OVERWRITE), FS_FILE_USERABORT);
+  EXPECT_EQ(g_reports, 2) << "the report of 0 and the first block's";
+  EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_QUERY_START).size(), 1u);
+  EXPECT_TRUE(fake.ControlCalls(IOCTL_DEV_QUERY_NEXT).empty());
+  EXPECT_EQ(ReadFile(local), "the user's own");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"a.rb"});
+  fake.ClearCalls();
+  EXPECT_EQ(List().size(), 3u);
+  EXPECT_EQ(fake.CountOf("get_class_devs"), 1u) << "the link was reset";
+  // An upload cannot be called back once its start call has sent the data.
+  const std::string book = dir.File("b.rb");
+  WriteFile(book, Pattern(10000));
+  fake.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
+  g_reports = 0;
+  EXPECT_EQ(Put(book, "b.rb", 0), FS_FILE_OK);
+  EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_NEXT).size(), 2u);
 }
 
 TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
@@ -294,7 +353,11 @@ TEST_F(FileOpsTest, UploadChecksInOrder) {
     bool status_asked;
   } cases[] = {
       {"no .rb", plain, "notes.txt", 0, 0, FS_FILE_NOTSUPPORTED, false},
-      {".rb in a folder name", inside, "notes.txt", 0, 0, FS_FILE_OK, true},
+      {".rb in a folder name", inside, "shelf notes.txt", 0, 0, FS_FILE_OK, true},
+      {"another file's path, letter case aside", book, "ATLAS.rb", 0, 0, FS_FILE_EXISTS, true},
+      {"another file's path, overwrite", book, "notes.TXT", FS_COPYFLAGS_OVERWRITE, 0, FS_FILE_OK,
+       true},
+      {"a path only the other storage holds", book, "tides.rb", 0, 0, FS_FILE_OK, true},
       {"missing file", dir.File("missing.rb"), "m.rb", 0, 0, FS_FILE_NOTSUPPORTED, false},
       {"resume after the choice", book, "b.rb", FS_COPYFLAGS_RESUME, 0, FS_FILE_NOTSUPPORTED, true},
       {"short remote name", book, "b", 0, 0, FS_FILE_NOTFOUND, true},
@@ -320,6 +383,9 @@ TEST_F(FileOpsTest, CardPathLengthAndProgressNames) {
   WriteFile(book, Pattern(5000));
   fake.SetReply("__STATUS", "FLASHFREE=\"0\"\nSM_PRESENT=\"Yes\"\nSM_FLASHFREE=\"1048576\"");
   EXPECT_EQ(Put(book, std::string(251, 'n'), 0), FS_FILE_NOTSUPPORTED);
+  EXPECT_EQ(Put(book, "Tides.RB", 0), FS_FILE_EXISTS) << "the card's own book";
+  EXPECT_EQ(Put(book, "Atlas.rb", 0), FS_FILE_OK) << "a path only internal memory holds";
+  fake.ClearCalls();
   EXPECT_TRUE(UploadTargets().empty());
   Reports().clear();
   EXPECT_EQ(Put(book, std::string(250, 'n'), 0), FS_FILE_OK);

@@ -98,16 +98,24 @@ inline HANDLE InvalidHandleValue() {
   return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 }
 
-// Host callbacks. Only the progress callback is ever called; the other two
-// are kept as opaque pointers.
+// Host callbacks. The progress callback reports and answers non-zero to
+// cancel; the request callback shows the host's own dialogs; the log
+// callback is kept as an opaque pointer.
 using ProgressProc = int(WFX_CALL*)(int plugin_nr, char* source_name,
                                     char* target_name, int percent_done);
 using ProgressProcW = int(WFX_CALL*)(int plugin_nr, char16_t* source_name,
                                      char16_t* target_name, int percent_done);
+using RequestProc = BOOL(WFX_CALL*)(int plugin_nr, int request_type, char* custom_title,
+                                    char* custom_text, char* returned_text, int maxlen);
+using RequestProcW = BOOL(WFX_CALL*)(int plugin_nr, int request_type, char16_t* custom_title,
+                                     char16_t* custom_text, char16_t* returned_text, int maxlen);
 using OpaqueProc = void(WFX_CALL*)();
 
+// The request type of a plain message box with an OK button.
+constexpr int RT_MsgOK = 8;
+
 // The nine exports, as function pointer types for hosts that load the module.
-using FsInitFn = int(WFX_CALL*)(int, ProgressProc, OpaqueProc, OpaqueProc);
+using FsInitFn = int(WFX_CALL*)(int, ProgressProc, OpaqueProc, RequestProc);
 using FsFindFirstFn = HANDLE(WFX_CALL*)(char*, WIN32_FIND_DATAA*);
 using FsFindNextFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAA*);
 using FsFindCloseFn = int(WFX_CALL*)(HANDLE);
@@ -120,7 +128,7 @@ using FsContentGetSupportedFieldFn = int(WFX_CALL*)(int, char*, char*, int);
 using FsContentGetValueFn = int(WFX_CALL*)(char*, int, int, void*, int, int);
 using FsContentGetValueWFn = int(WFX_CALL*)(char16_t*, int, int, void*, int, int);
 // The Unicode exports: the same arguments and results, texts in UTF-16.
-using FsInitWFn = int(WFX_CALL*)(int, ProgressProcW, OpaqueProc, OpaqueProc);
+using FsInitWFn = int(WFX_CALL*)(int, ProgressProcW, OpaqueProc, RequestProcW);
 using FsFindFirstWFn = HANDLE(WFX_CALL*)(char16_t*, WIN32_FIND_DATAW*);
 using FsFindNextWFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAW*);
 using FsGetFileWFn = int(WFX_CALL*)(char16_t*, char16_t*, int, void*);
@@ -136,7 +144,7 @@ using FsExecuteFileWFn = int(WFX_CALL*)(HWND, char16_t*, char16_t*);
 
 extern "C" {
 WFX_EXPORT int WFX_CALL FsInit(int plugin_nr, ProgressProc progress,
-                               OpaqueProc log, OpaqueProc request);
+                               OpaqueProc log, RequestProc request);
 WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* path, WIN32_FIND_DATAA* find_data);
 WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE handle, WIN32_FIND_DATAA* find_data);
 WFX_EXPORT int WFX_CALL FsFindClose(HANDLE handle);
@@ -154,7 +162,7 @@ WFX_EXPORT int WFX_CALL FsContentGetValue(char* remote_name, int field_index, in
                                           void* field_value, int maxlen, int flags);
 
 WFX_EXPORT int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress,
-                                OpaqueProc log, OpaqueProc request);
+                                OpaqueProc log, RequestProcW request);
 WFX_EXPORT HANDLE WFX_CALL FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* find_data);
 WFX_EXPORT BOOL WFX_CALL FsFindNextW(HANDLE handle, WIN32_FIND_DATAW* find_data);
 WFX_EXPORT int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name,

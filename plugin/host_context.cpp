@@ -69,6 +69,6 @@ FILETIME EntryWriteTime() {
 #endif
 }
 
-void ReportProgress(std::int32_t percent) { AskProgress(percent); }
+int ReportProgress(std::int32_t percent) { return AskProgress(percent); }
 
 }  // namespace pagora

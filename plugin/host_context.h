@@ -28,8 +28,12 @@ struct HostContext {
   // other one is none. Reports go to it whichever exports run the transfer.
   ProgressProc progress;
   ProgressProcW progress_w;
-  OpaqueProc log;      // kept, never called
-  OpaqueProc request;  // kept, never called
+  OpaqueProc log;  // kept, never called
+  // The request callback of the same call; the other one is none. Messages
+  // go through it where the system has no message boxes of its own.
+  RequestProc request;
+  RequestProcW request_w;
+  bool unicode;  // the host came through FsInitW
   // The running transfer's names as the host gave them, not copies: the
   // 8-bit pair from the ANSI exports or the UTF-16 pair from the Unicode
   // ones; the other pair is none.
@@ -41,9 +45,9 @@ struct HostContext {
 
 HostContext& Host();
 
-// Reports `percent` for the running transfer. The host's answer is not
-// read: a transfer once started runs to its end.
-void ReportProgress(std::int32_t percent);
+// Reports `percent` for the running transfer and gives the host's answer,
+// for the exchanges (downloads stop on a cancel, uploads cannot).
+int ReportProgress(std::int32_t percent);
 
 // Remembers the names of the transfer an export starts.
 void SetTransferNames(char* source, char* target);

@@ -80,8 +80,9 @@ int ReaderToAnsi(const char* reader, char* out, std::size_t room, bool lossy) {
   if (ReaderToUtf16(reader, wide, kMaxText) < 0 || room == 0) return -1;
   if (!lossy) return Utf16ToAnsi(wide, out, room);
   // No best fit: a lookalike ("e" for "é") could show another title's name.
-  const int n =
-      WideCharToMultiByte(kCodePageAnsi, kNoBestFit, wide, -1, out, Room(room), nullptr, nullptr);
+  // The code page's own default is often '?', which no file name may hold.
+  const int n = WideCharToMultiByte(kCodePageAnsi, kNoBestFit, wide, -1, out, Room(room), "_",
+                                    nullptr);
   if (n <= 0) {
     out[0] = '\0';
     return -1;

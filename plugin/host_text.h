@@ -12,7 +12,7 @@ namespace pagora {
 
 // The host's 8-bit text to reader text and back. Going to the host, a
 // character the code page lacks fails the conversion unless `lossy`, which
-// puts the code page's replacement character in its place.
+// puts '_' in its place, a character every file name may hold.
 int AnsiToReader(const char* text, char* out, std::size_t room);
 int ReaderToAnsi(const char* reader, char* out, std::size_t room, bool lossy);
 

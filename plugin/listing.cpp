@@ -55,7 +55,7 @@ bool IsRootPath(const char16_t* path) {
 void WriteFindData(const ListingEntry& entry, WIN32_FIND_DATAA* find_data) {
   WriteFields(entry, find_data);
   // Listed names fit any code page's 8-bit form; a character the code page
-  // lacks shows as its replacement, and the Unicode exports show it right.
+  // lacks shows as '_', and the Unicode exports show it right.
   ReaderToAnsi(entry.name, find_data->cFileName, sizeof find_data->cFileName, true);
 }
 

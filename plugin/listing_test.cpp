@@ -156,36 +156,38 @@ TEST_F(ListingTest, EveryTitleGetsItsOwnNameThatFitsTheHostsPath) {
                 "T6=title=\"Same [Twin\" author=\"X\" x=\"\"\n"
                 "T7=title=\"" + t127 + "\" author=\"" + a127 + "\" x=\"\"\n"
                 "T8=title=\"" + t127 + "\" author=\"" + a127.substr(1) + "b\" x=\"\"\n");
-  const std::string cut = t127 + " [" + std::string(125, 'a');
-  const std::string cut_for_mark = t127 + " [" + std::string(121, 'a');
+  const std::string cut = t127 + " [" + std::string(122, 'a');
+  const std::string cut_for_mark = t127 + " [" + std::string(118, 'a');
   const Entries expected = {
-      {cut + "].rb", 0},                     // T8: cut to 258, meets T7 and T2
-      {cut_for_mark + "] (2).rb", 0},
-      {"Same [Twin [X].rb", 0},              // T6: title and author cut elsewhere
-      {"Same [Twin].rb", 0},
-      {"Same [Twin] (2).rb", 0xFFFFFFFFu},   // the size's 32 bits as they are
+      {cut_for_mark + "] (3).rb", 0},        // T8: cut to 255, meets T2 and T7
+      {cut_for_mark + "] (2).rb", 0},        // T7
+      {"Same [Twin [X] (2).rb", 0},          // T6 composes T0's name
       {"Same [Twin] (3).rb", 0},
-      {cut_for_mark + "] (3).rb", 0},
+      {"Same [Twin] (2).rb", 0xFFFFFFFFu},   // the size's 32 bits as they are
+      {"Same [Twin].rb", 0},
+      {cut + "].rb", 0},                     // T2
       {" [Nobody].rb", 0},                   // an empty title
-      {"Same [Twin [X] (2).rb", 0},          // T0 composes T6's name
+      {"Same [Twin [X].rb", 0},              // T0: title and author cut elsewhere
   };
-  // Listed in order: the first of equal names shows it plain, the later ones
-  // a mark; a name cut to 258 characters that meets an equal one is marked
-  // too, and its author gives way to the mark.
+  // The first of equal names in the reader's reply (the last listed) shows
+  // it plain, the later ones a mark, so a title added later never takes an
+  // existing one's name; a name cut to 255 bytes that meets an equal one is
+  // marked too, and its author gives way to the mark.
   List();  // opens the link, whose discovery allocates once
   const std::size_t before = fake.allocations();
   EXPECT_EQ(List(), expected);
   for (const auto& entry : expected) {
-    EXPECT_LE(entry.first.size(), 258u) << "the separator and the name fit 259 characters";
+    EXPECT_LE(entry.first.size(), 255u) << "a file name on every common file system";
   }
-  // Without memory for the table of names (a listing's last allocation)
-  // every title after the first is marked by its position: still unique.
+  // Without memory for the marking (a listing's last allocation) every
+  // title after the reply's first is marked by its place in the reply:
+  // still unique.
   fake.FailAllocation(2 * fake.allocations() - before);
   const Entries plain = List();
   ASSERT_EQ(plain.size(), expected.size());
-  EXPECT_EQ(plain[0].first, expected[0].first);
-  EXPECT_EQ(plain[3].first, "Same [Twin] (4).rb");
-  EXPECT_EQ(plain[8].first, "Same [Twin [X] (9).rb");
+  EXPECT_EQ(plain[0].first, cut_for_mark + "] (9).rb");
+  EXPECT_EQ(plain[3].first, "Same [Twin] (6).rb");
+  EXPECT_EQ(plain[8].first, "Same [Twin [X].rb");
 }
 
 TEST_F(ListingTest, WalkOfAClearedTitleListEnds) {

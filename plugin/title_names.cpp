@@ -64,13 +64,30 @@ class NameSet {
   NameSlot* slots_ = nullptr;
 };
 
-// Without memory for the table every title after the first is marked with
-// its position: unique names still, if plainer ones.
-void MarkByPosition(ReaderState& state) {
-  std::int32_t position = 1;
-  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next, ++position) {
+// Without memory for the table every title after the reply's first is
+// marked with its position in the reply: unique names still, if plainer
+// ones. The list runs newest first, the reverse of the reply.
+void MarkByPosition(ReaderState& state, std::size_t count) {
+  auto position = static_cast<std::int32_t>(count);
+  for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next, --position) {
     TitleOf(node)->name_mark = position > 1 ? position : 0;
   }
+}
+
+// A byte of a title or author as the listed name shows it: '_' for what no
+// file name may hold on Windows or elsewhere, the C1 controls that the
+// reader's undefined bytes stand for included.
+char ListedByte(char c) {
+  const unsigned char b = Byte(c);
+  if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
+    return '_';
+  }
+  return std::strchr("\\/:*?\"<>|", c) != nullptr ? '_' : c;
+}
+
+char* AppendListed(char* out, const char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) *out++ = ListedByte(text[i]);
+  return out;
 }
 
 }  // namespace
@@ -100,13 +117,9 @@ void ComposeTitleName(const TitleRecord& title, char* out) {
     width -= Utf8Width(Byte(title.author[--author_length]));
   }
   while (width > kMaxListedName) width -= Utf8Width(Byte(title.title[--title_length]));
-  char* p = out;
-  std::memcpy(p, title.title, title_length);
-  p += title_length;
+  char* p = AppendListed(out, title.title, title_length);
   std::memcpy(p, " [", 2);
-  p += 2;
-  std::memcpy(p, title.author, author_length);
-  p += author_length;
+  p = AppendListed(p + 2, title.author, author_length);
   *p++ = ']';
   std::memcpy(p, mark, mark_length);
   p += mark_length;
@@ -119,14 +132,21 @@ void MarkEqualNames(ReaderState& state) {
     TitleOf(node)->name_mark = 0;
     ++count;
   }
+  // The titles in the reply's order, so the first to show a name keeps it.
   NameSet names(count);
-  if (!names.ok()) {
-    MarkByPosition(state);
+  auto** in_reply = static_cast<TitleRecord**>(Os().allocate(count * sizeof(TitleRecord*)));
+  if (!names.ok() || in_reply == nullptr) {
+    Os().release(in_reply);
+    MarkByPosition(state, count);
     return;
   }
-  char name[kMaxListedName + 1];
+  std::size_t index = count;
   for (EntryNode* node = state.title_list.head; node != nullptr; node = node->next) {
-    TitleRecord* title = TitleOf(node);
+    in_reply[--index] = TitleOf(node);
+  }
+  char name[kMaxListedName + 1];
+  for (std::size_t i = 0; i < count; ++i) {
+    TitleRecord* title = in_reply[i];
     ComposeTitleName(*title, name);
     std::uint64_t hash = HashName(name);
     NameSlot* slot = names.Find(name, hash);
@@ -149,6 +169,7 @@ void MarkEqualNames(ReaderState& state) {
       }
     }
   }
+  Os().release(in_reply);
 }
 
 StorageEntry* FindTitleByName(ReaderState& state, const char* remote_name) {

@@ -12,17 +12,21 @@ struct TitleRecord;
 
 // The longest name the host passes, its separator in front included.
 constexpr std::size_t kMaxHostName = 259;
-// The longest listed name: the separator and the name fill a host path.
-constexpr std::size_t kMaxListedName = kMaxHostName - 1;
+// The longest listed name, in UTF-8 bytes: what a file name may have on
+// every common file system.
+constexpr std::size_t kMaxListedName = 255;
 
 // Writes the title's listed name into `out` (kMaxListedName + 1 bytes):
 // title + " [" + author + "]", then " (n)" for a title with a mark, then
-// ".rb". A name whose UTF-8 form would not fit kMaxListedName bytes loses
-// the end of the author first, then of the title.
+// ".rb". Each character no file name may hold (\ / : * ? " < > | and the
+// control characters) shows as '_', so the host's local target is a file in
+// the folder it chose. A name whose UTF-8 form would not fit kMaxListedName
+// bytes loses the end of the author first, then of the title.
 void ComposeTitleName(const TitleRecord& title, char* out);
 
-// Marks each title whose name an earlier title in list order already shows,
-// so that no two titles are listed under the same name.
+// Marks each title whose name a title before it in the reader's reply
+// already shows, so that no two titles are listed under the same name and a
+// title added later never takes the name of one listed before.
 void MarkEqualNames(ReaderState& state);
 
 // The linked book file of the title that `remote_name` (the host's

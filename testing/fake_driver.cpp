@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/control_codes.h"
+#include "plugin/reader_text.h"
 #include "testing/reply_pattern.h"
 
 namespace pagora {
@@ -14,6 +15,12 @@ char g_device_token;
 char g_set_token;
 
 constexpr std::uint64_t kBlock = DEV_BLOCK_SIZE;
+
+std::string Utf8Of(const char16_t* text) {
+  char out[8192];
+  Utf16ToUtf8(text, out, sizeof out);
+  return out;
+}
 
 }  // namespace
 
@@ -25,9 +32,9 @@ FakeDriver* FakeDriver::current_ = nullptr;
 const Platform FakeDriver::kTable = {
     GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail, DestroyDeviceInfoList,
     CreateFile,   DeviceIoControl,      CloseHandle,        ReadFile,
-    WriteFile,    GetFileSize,          DeleteFile,         ReplaceFile,
-    GetLastError, SetLastError,         MessageBox,         Allocate,
-    Release};
+    WriteFile,    GetFileSize,          DeleteFile,         MoveFileTo,
+    GetFileAttributesOf, GetLastError,  SetLastError,       MessageBox,
+    MessageBoxWide, Allocate,           Release};
 
 FakeDriver::FakeDriver() {
   current_ = this;
@@ -212,10 +219,14 @@ OsHandle FakeDriver::OpenMemoryFile(const char* path, std::uint32_t disposition)
   return new MemoryFile{path, 0};
 }
 
-int FakeDriver::MoveMemoryFile(const char* from, const char* to) {
+int FakeDriver::MoveMemoryFile(const char* from, const char* to, bool replace) {
   auto it = memory_files.find(from);
   if (it == memory_files.end()) {
     NativePlatform().set_last_error(kErrorFileNotFound);
+    return 0;
+  }
+  if (to != nullptr && !replace && memory_files.count(to) != 0) {
+    NativePlatform().set_last_error(kErrorAlreadyExists);
     return 0;
   }
   std::string bytes = std::move(it->second);
@@ -348,16 +359,26 @@ std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
 
 int FakeDriver::DeleteFile(const char* path) {
   if (current_->Record({"delete_file", path}) != 0) return 0;
-  if (current_->files_in_memory) return current_->MoveMemoryFile(path, nullptr);
+  if (current_->files_in_memory) return current_->MoveMemoryFile(path, nullptr, true);
   return NativePlatform().delete_file(path);
 }
 
-int FakeDriver::ReplaceFile(const char* from, const char* to) {
-  if (current_->Record({"replace_file", std::string(from) + " -> " + to}) != 0) {
-    return 0;
+int FakeDriver::MoveFileTo(const char* from, const char* to, std::uint32_t flags) {
+  FakeCall call{"move_file", std::string(from) + " -> " + to};
+  call.move_flags = flags;
+  if (current_->Record(call) != 0) return 0;
+  if (current_->files_in_memory) {
+    return current_->MoveMemoryFile(from, to, (flags & kMoveFileReplaceExisting) != 0);
   }
-  if (current_->files_in_memory) return current_->MoveMemoryFile(from, to);
-  return NativePlatform().replace_file(from, to);
+  return NativePlatform().move_file(from, to, flags);
+}
+
+std::uint32_t FakeDriver::GetFileAttributesOf(const char* path) {
+  if (current_->Record({"get_file_attributes", path}) != 0) return kInvalidFileAttributes;
+  if (!current_->files_in_memory) return NativePlatform().get_file_attributes(path);
+  if (current_->memory_files.count(path) != 0) return kFileAttributeNormal;
+  NativePlatform().set_last_error(kErrorFileNotFound);
+  return kInvalidFileAttributes;
 }
 
 std::uint32_t FakeDriver::GetLastError() { return NativePlatform().get_last_error(); }
@@ -368,7 +389,22 @@ int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t 
   FakeCall call{"message_box", text};
   call.box_type = type;
   if (current_->Record(call) != 0) return 0;
-  if (current_->record_calls) current_->messages.emplace_back(caption, text);
+  if (current_->record_calls) {
+    current_->messages.emplace_back(caption, text);
+    current_->wide_messages.push_back(false);
+  }
+  return 1;
+}
+
+int FakeDriver::MessageBoxWide(const char16_t* text, const char16_t* caption, std::uint32_t type) {
+  const std::string text8 = Utf8Of(text);
+  FakeCall call{"message_box_w", text8};
+  call.box_type = type;
+  if (current_->Record(call) != 0) return 0;
+  if (current_->record_calls) {
+    current_->messages.emplace_back(Utf8Of(caption), text8);
+    current_->wide_messages.push_back(true);
+  }
   return 1;
 }
 

@@ -36,7 +36,8 @@ struct FakeCall {
   std::uint32_t disposition = 0;   // create_file
   std::uint32_t access = 0;        // create_file
   std::uint32_t length = 0;        // read_file, write_file: the bytes asked for
-  std::uint32_t box_type = 0;      // message_box
+  std::uint32_t box_type = 0;      // message_box, message_box_w
+  std::uint32_t move_flags = 0;    // move_file
   bool failed = false;             // the fake made this call fail
 };
 
@@ -102,8 +103,10 @@ class FakeDriver {
   std::size_t open_device_handles() const { return open_devices_; }
   std::size_t open_info_sets() const { return open_sets_; }
 
-  // What the message box showed: caption and text of each call.
+  // What the message boxes showed: caption and text of each call, UTF-16
+  // boxes' texts as UTF-8, and whether the box was the UTF-16 one.
   std::vector<std::pair<std::string, std::string>> messages;
+  std::vector<bool> wide_messages;
 
  private:
   struct Reply {
@@ -138,16 +141,18 @@ class FakeDriver {
   static int WriteFile(OsHandle, const void*, std::uint32_t, std::uint32_t*);
   static std::uint32_t GetFileSize(OsHandle, std::uint32_t*);
   static int DeleteFile(const char*);
-  static int ReplaceFile(const char*, const char*);
+  static int MoveFileTo(const char*, const char*, std::uint32_t);
+  static std::uint32_t GetFileAttributesOf(const char*);
   static std::uint32_t GetLastError();
   static void SetLastError(std::uint32_t);
   static int MessageBox(const char*, const char*, std::uint32_t);
+  static int MessageBoxWide(const char16_t*, const char16_t*, std::uint32_t);
   static void* Allocate(std::size_t);
   static void Release(void*);
 
   int Answer(void* out, std::uint32_t room, std::uint32_t* returned);
   OsHandle OpenMemoryFile(const char* path, std::uint32_t disposition);
-  int MoveMemoryFile(const char* from, const char* to);
+  int MoveMemoryFile(const char* from, const char* to, bool replace);
 
   std::map<std::string, Reply> replies_;
   const Reply* pending_ = nullptr;    // the reply being served

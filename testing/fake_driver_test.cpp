@@ -129,7 +129,14 @@ TEST(FakeDriver, FilesInMemoryFollowTheDispositionsAndNeverReachTheDisk) {
   std::uint32_t n = 0;
   ASSERT_EQ(os.write_file(file, "hello", 5, &n), 1);
   os.close_handle(file);
-  ASSERT_EQ(os.replace_file("part", "old"), 1);
+  ASSERT_EQ(os.move_file("part", "old", kMoveFileReplaceExisting), 1);
+  file = os.create_file("part", kGenericWrite, 0, kCreateAlways, 0);
+  os.close_handle(file);
+  EXPECT_EQ(os.move_file("part", "old", 0), 0) << "no replace without the flag";
+  EXPECT_EQ(os.get_last_error(), kErrorAlreadyExists);
+  EXPECT_EQ(os.get_file_attributes("part"), kFileAttributeNormal);
+  EXPECT_EQ(os.delete_file("part"), 1);
+  EXPECT_EQ(os.get_file_attributes("part"), kInvalidFileAttributes);
   EXPECT_EQ(driver.memory_files, (std::map<std::string, std::string>{{"old", "hello"}}));
   file = os.create_file("old", kGenericRead, 0, kOpenExisting, 0);
   std::uint32_t high = 7;

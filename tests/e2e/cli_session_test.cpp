@@ -161,12 +161,14 @@ TEST_F(CliSession, StorageChoiceAtItsBoundaries) {
 TEST_F(CliSession, EqualTitlesEachReachTheirOwnBook) {
   // Three books under one title text, two of them by the same author: the
   // listing gives each a name of its own, and each name moves its own bytes.
+  // The first of equal titles in the reader's reply (which keeps file name
+  // order) shows the plain name.
   struct Book {
     const char* file;     // uploaded under this name, which gives title and author
     const char* listed;   // the name the listing shows
     char seed;
-  } books[] = {{"Poems [Ann].RB", "Poems [Ann] (2).rb", 'a'},
-               {"Poems [Ann].rb", "Poems [Ann].rb", 'b'},
+  } books[] = {{"Poems [Ann].rb", "Poems [Ann] (2).rb", 'a'},
+               {"Poems [ Ann].rb", "Poems [Ann].rb", 'b'},
                {"Poems [Bo].rb", "Poems [Bo].rb", 'c'}};
   for (const Book& book : books) {
     WriteFile(Local(book.file), MakeBook(3000, book.seed));
@@ -182,12 +184,68 @@ TEST_F(CliSession, EqualTitlesEachReachTheirOwnBook) {
   EXPECT_EQ(Cli({"rm", "Poems [someone].rb"}).status, 1) << "an ambiguous name finds nothing";
   ASSERT_EQ(Cli({"rm", "Poems [Ann] (2).rb"}).status, 0);
   ASSERT_EQ(Cli({"rm", "Poems [Bo].rb"}).status, 0);
-  EXPECT_TRUE(BookPath(image_, "internal", "Poems [Ann].RB").empty());
+  EXPECT_TRUE(BookPath(image_, "internal", "Poems [Ann].rb").empty());
   EXPECT_TRUE(BookPath(image_, "internal", "Poems [Bo].rb").empty());
-  EXPECT_FALSE(BookPath(image_, "internal", "Poems [Ann].rb").empty()) << "only those two erased";
+  EXPECT_FALSE(BookPath(image_, "internal", "Poems [ Ann].rb").empty()) << "only those two erased";
   Names expected = DemoEntries();
   expected.insert(expected.begin() + 3, "Poems [Ann].rb");
   EXPECT_EQ(ListedNames(Cli({"ls"})), expected);
+}
+
+// Names the folder lists, in the working directory beside the user's files.
+Names LocalNames(const std::string& folder) {
+  Names names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CliSession, NothingIsReplacedWithoutTheUsersYes) {
+  // A download onto an existing file: refused, the file untouched, nothing
+  // left beside it; --overwrite replaces it.
+  const DemoTitle& title = kDemoTitles[3];
+  WriteFile(Local("mine.rb"), "the user's own");
+  pagora_test::ProcessResult run = Cli({"get", title.entry, "mine.rb"});
+  EXPECT_EQ(run.status, kExitForResult + FS_FILE_EXISTS) << run.err;
+  EXPECT_NE(run.err.find("--overwrite"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(Local("mine.rb")), "the user's own");
+  EXPECT_EQ(LocalNames(work_), Names{"mine.rb"});
+  ASSERT_EQ(Cli({"get", "--overwrite", title.entry, "mine.rb"}).status, 0);
+  EXPECT_TRUE(ReadFile(Local("mine.rb")) == ReadFile(BookPath(image_, title.storage, title.file)));
+
+  // An upload to another book's path on the reader, letter case aside.
+  const std::string salt = ReadFile(BookPath(image_, "internal", "The Salt Road.rb"));
+  WriteFile(Local("the salt road.rb"), MakeBook(2000, 's'));
+  run = Cli({"put", "the salt road.rb"});
+  EXPECT_EQ(run.status, kExitForResult + FS_FILE_EXISTS) << run.err;
+  EXPECT_TRUE(ReadFile(BookPath(image_, "internal", "The Salt Road.rb")) == salt);
+  EXPECT_EQ(ListedNames(Cli({"ls"})), DemoEntries()) << "nothing was uploaded";
+  EXPECT_EQ(Cli({"put", "--overwrite", "the salt road.rb"}).status, 0);
+
+  // A title and author holding characters no file name may hold (a path
+  // out of the target folder, a drive, wildcards) are listed with
+  // '_' in their place, and that name downloads into the folder the user
+  // chose and deletes the title.
+  ASSERT_EQ(simulator_.Stop(), 0);
+  WriteFile(image_ + "/internal/book/dune.rb", MakeBook(3000, 'd'));
+  std::string ini = ReadFile(image_ + "/reader.ini");
+  ini += "\n[title book\\dune.rb]\ntitle = ..\\..\\Dune: Messiah *?\nauthor = C:x/<y>|\n";
+  WriteFile(image_ + "/reader.ini", ini);
+  std::string error;
+  ASSERT_TRUE(simulator_.Start(READERSIM_PATH, image_, sockets_, root_ + "/control",
+                               root_ + "/simulator.log", &error))
+      << error;
+  const std::string listed_name = ".._.._Dune_ Messiah __ [C_x__y__].rb";
+  const pagora_test::ProcessResult ls = Cli({"ls"});
+  EXPECT_NE(ls.out.find("        3000  " + listed_name + "\n"), std::string::npos) << ls.out;
+  std::filesystem::create_directory(Local("shelf"));
+  ASSERT_EQ(Cli({"get", listed_name, "shelf"}).status, 0);
+  EXPECT_EQ(LocalNames(Local("shelf")), Names{listed_name});
+  EXPECT_TRUE(ReadFile(Local("shelf/" + listed_name)) == MakeBook(3000, 'd'));
+  ASSERT_EQ(Cli({"rm", listed_name}).status, 0);
+  EXPECT_TRUE(BookPath(image_, "internal", "dune.rb").empty());
 }
 
 TEST_F(CliSession, DeletesATitle) {

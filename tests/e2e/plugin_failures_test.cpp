@@ -3,6 +3,8 @@
 // from the progress callback, between two blocks.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,19 @@ TEST_F(PluginFailures, UnpluggedDuringAnUpload) {
   host_.on_progress = nullptr;
   ASSERT_EQ(host_.Put(Local("Half Way.rb"), "Half Way.rb"), FS_FILE_OK);
   EXPECT_TRUE(ReadFile(BookPath(image_, "internal", "Half Way.rb")) == book);
+}
+
+TEST_F(PluginFailures, CancelStopsADownloadAndLeavesTheTargetAsItWas) {
+  WriteFile(Local("a.rb"), "the user's own");
+  host_.on_progress = [](int percent) { return percent > 0 ? 1 : 0; };
+  EXPECT_EQ(host_.Get(kBig.entry, Local("a.rb"), FS_COPYFLAGS_OVERWRITE), FS_FILE_USERABORT);
+  EXPECT_EQ(host_.reports().size(), 2u) << "the report of 0 and the first block's";
+  EXPECT_EQ(ReadFile(Local("a.rb")), "the user's own");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work_),
+                          std::filesystem::directory_iterator()),
+            1) << "no temporary file is left";
+  EXPECT_EQ(host_.List(), DemoEntries()) << "the reader is found again";
+  ExpectDownloadWorks(kBig);
 }
 
 TEST_F(PluginFailures, AFailedCallAtEachStepIsReportedAndRecovered) {

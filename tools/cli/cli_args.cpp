@@ -149,7 +149,7 @@ std::string UsageText() {
          "\n"
          "Options:\n"
          "  --module PATH      the plugin module (default: pagora.wfx beside pagora-cli)\n"
-         "  --overwrite        replace an existing target (get refuses otherwise)\n"
+         "  --overwrite        replace an existing target (the plugin refuses otherwise)\n"
          "  --move             move instead of copy: the source is deleted after success\n"
          "  --resume           ask the plugin to resume a transfer\n"
          "  --ansi             call the module's 8-bit exports even where it has\n"

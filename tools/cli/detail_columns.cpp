@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tools/cli/host_messages.h"
 #include "tools/cli/host_path.h"
 #include "tools/cli/result_codes.h"
 #include "tools/cli/session.h"
@@ -63,7 +64,7 @@ std::string FieldText(const ContentExports& content, const std::string& remote, 
   alignas(8) char value[kValueRoom + 1] = {};
   const int type = content.value(name.data(), index, 0, value, kValueRoom, 0);
   switch (type) {
-    case ft_string: return value;
+    case ft_string: return Printable(value);
     case ft_boolean: {
       std::int32_t yes = 0;
       std::memcpy(&yes, value, sizeof yes);
@@ -96,7 +97,7 @@ int ListWithDetails(const PluginExports& plugin, const ContentExports& content, 
   widths.push_back(std::strlen("NAME"));
   for (const Field& field : fields) widths.push_back(field.name.size());
   for (const FolderEntry& entry : entries) {
-    std::vector<std::string> row{entry.name};
+    std::vector<std::string> row{Printable(entry.name)};
     for (std::size_t i = 0; i < fields.size(); ++i) {
       row.push_back(FieldText(content, std::string(1, kSeparator) + entry.name,
                               static_cast<int>(i)));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tools/cli/host_messages.h"
 #include "tools/cli/interrupt.h"
 
 namespace pagora_cli {
@@ -72,8 +73,8 @@ void SetProgressDisplay(ProgressDisplay* display) { g_display = display; }
 
 int WFX_CALL HostProgress(int, char* source_name, char* target_name, int percent_done) {
   if (g_display != nullptr) {
-    g_display->Report(source_name != nullptr ? source_name : "",
-                      target_name != nullptr ? target_name : "", percent_done);
+    g_display->Report(Printable(source_name != nullptr ? source_name : ""),
+                      Printable(target_name != nullptr ? target_name : ""), percent_done);
   }
   return InterruptRequested() ? 1 : 0;
 }

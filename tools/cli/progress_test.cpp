@@ -1,5 +1,7 @@
 #include "tools/cli/progress.h"
 
+#include "tools/cli/host_messages.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,6 +101,35 @@ TEST(Progress, CallbackFeedsTheDisplayInUse) {
   SetProgressDisplay(nullptr);
   EXPECT_EQ(Contents(file), "/t [a].rb -> t.rb: 60%\n -> : 80%\n");
   std::fclose(file);
+}
+
+TEST(HostMessages, TextsFromThePluginCannotSteerTheTerminal) {
+  struct Case {
+    const char* label;
+    std::string text;
+    bool keep_lines;
+    std::string shown;
+  } cases[] = {
+      {"plain UTF-8 stays", "Caf\xC3\xA9 \xE2\x82\xAC [Zo\xC3\xAB].rb", false,
+       "Caf\xC3\xA9 \xE2\x82\xAC [Zo\xC3\xAB].rb"},
+      {"escape sequence", "a\x1b[2Jb", false, "a?[2Jb"},
+      {"carriage return and DEL", "x\ry\x7F", false, "x?y?"},
+      {"a C1 control (CSI)", "p\xC2\x9B" "2Jq", false, "p?2Jq"},
+      {"line feeds of a message", "one\ntwo", true, "one\ntwo"},
+      {"line feeds of a name", "one\ntwo", false, "one?two"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Printable(c.text, c.keep_lines), c.shown) << c.label;
+
+  std::FILE* out = std::tmpfile();
+  SetMessageStream(out);
+  char title[] = "Error!";
+  char text[] = "Insufficiently memory!\n\x1b]0;x\x07";
+  char answer[4] = {};
+  EXPECT_EQ(HostRequest(1, RT_MsgOK, title, text, answer, sizeof answer), kTrue);
+  EXPECT_EQ(HostRequest(1, 1, title, text, answer, sizeof answer), kFalse) << "not a message box";
+  SetMessageStream(nullptr);
+  EXPECT_EQ(Contents(out), "Error!: Insufficiently memory!\n?]0;x?\n");
+  std::fclose(out);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 
 constexpr ResultInfo kResults[] = {
     {kExitOk, "FS_FILE_OK", "done"},
-    {kExitResultBase + FS_FILE_EXISTS, "FS_FILE_EXISTS", "the target already exists"},
+    {kExitResultBase + FS_FILE_EXISTS, "FS_FILE_EXISTS", "the target already exists (--overwrite replaces it)"},
     {kExitResultBase + FS_FILE_NOTFOUND, "FS_FILE_NOTFOUND",
      "not found (no such title, or an unusable local path)"},
     {kExitResultBase + FS_FILE_READERROR, "FS_FILE_READERROR",
@@ -38,8 +38,8 @@ std::string ExitStatusTable() {
       "   1  the plugin refused to delete the title\n"
       "   2  usage error (bad option, missing argument, bad name)\n"
       "   3  the module could not be loaded or lacks an export\n"
-      "   4  refused or failed on the local side (target exists, source unreadable,\n"
-      "      moved source not removable)\n";
+      "   4  refused or failed on the local side (source unreadable, moved source\n"
+      "      not removable)\n";
   for (int code = 1; code < kResultCount; ++code) {
     const ResultInfo& info = kResults[code];
     std::string line = "  " + std::to_string(info.exit_status) + "  " + info.name;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "tools/cli/execute_commands.h"
+#include "tools/cli/host_messages.h"
 #include "tools/cli/host_path.h"
 #include "tools/cli/interrupt.h"
 #include "tools/cli/result_codes.h"
@@ -56,21 +57,15 @@ int List(const PluginExports& plugin, std::FILE* out) {
   if (entries.empty()) std::fprintf(out, "  (empty folder)\n");
   for (const FolderEntry& entry : entries) {
     std::fprintf(out, "%12llu  %s\n", static_cast<unsigned long long>(entry.size),
-                 entry.name.c_str());
+                 Printable(entry.name).c_str());
   }
   return kExitOk;
 }
 
 int Get(const PluginExports& plugin, const Options& options, const Request& request,
         ProgressDisplay* progress, std::FILE* out, std::FILE* err) {
-  std::error_code ec;
-  // A file manager asks before it replaces a file; here --overwrite is the
-  // answer. Resuming continues an existing file instead of replacing it.
-  if (fs::exists(request.local, ec) && !options.overwrite && !options.resume) {
-    std::fprintf(err, "pagora-cli: get: '%s' exists; use --overwrite to replace it\n",
-                 request.local.c_str());
-    return kExitLocalFile;
-  }
+  // The plugin refuses an existing target unless --overwrite, as it does
+  // for a file manager, which then asks the user.
   ListFolder(plugin);
   std::vector<char> remote = Writable(request.remote);
   std::vector<char> local = Writable(request.local);
@@ -185,7 +180,8 @@ bool MakeRequest(const Options& options, Request* request, std::string* error) {
 int RunCommand(const PluginExports& plugin, const Options& options, const Request& request,
                ProgressDisplay* progress, std::FILE* out, std::FILE* err,
                const ContentExports& content) {
-  plugin.init(kPluginNumber, HostProgress, nullptr, nullptr);
+  plugin.init(kPluginNumber, HostProgress, nullptr, HostRequest);
+  SetMessageStream(err);
   char root[260];
   std::memset(root, 0, sizeof(root));
   plugin.get_def_root_name(root, static_cast<int>(sizeof(root)));
@@ -218,6 +214,7 @@ int RunCommand(const PluginExports& plugin, const Options& options, const Reques
       break;
   }
   SetProgressDisplay(nullptr);
+  SetMessageStream(nullptr);
   return status;
 }
 

@@ -12,6 +12,7 @@ namespace {
 
 OptionalExports g_wide;
 ProgressProc g_host_progress = nullptr;
+RequestProc g_host_request = nullptr;
 
 constexpr std::size_t kRoom = 1024;  // longer than any name or path the host passes
 
@@ -39,9 +40,25 @@ int WFX_CALL ProgressW(int plugin_nr, char16_t* source, char16_t* target, int pe
   return g_host_progress(plugin_nr, source8.data(), target8.data(), percent);
 }
 
-int WFX_CALL Init(int plugin_nr, ProgressProc progress, OpaqueProc log, OpaqueProc request) {
+BOOL WFX_CALL RequestW(int plugin_nr, int type, char16_t* title, char16_t* text,
+                       char16_t* returned, int maxlen) {
+  if (g_host_request == nullptr) return kFalse;
+  std::string title8 = Utf8(title);
+  std::string text8 = Utf8(text);
+  std::vector<char> answer(maxlen > 0 ? static_cast<std::size_t>(maxlen) * 3 : 1, '\0');
+  const BOOL ok = g_host_request(plugin_nr, type, title8.data(), text8.data(), answer.data(),
+                                 static_cast<int>(answer.size()));
+  if (returned != nullptr && maxlen > 0) {
+    pagora::Utf8ToUtf16(answer.data(), returned, static_cast<std::size_t>(maxlen));
+  }
+  return ok;
+}
+
+int WFX_CALL Init(int plugin_nr, ProgressProc progress, OpaqueProc log, RequestProc request) {
   g_host_progress = progress;
-  return g_wide.init_w(plugin_nr, progress != nullptr ? ProgressW : nullptr, log, request);
+  g_host_request = request;
+  return g_wide.init_w(plugin_nr, progress != nullptr ? ProgressW : nullptr, log,
+                       request != nullptr ? RequestW : nullptr);
 }
 
 void CopyEntry(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA* data) {

@@ -70,9 +70,9 @@ const Fault kFaults[] = {
     {"two imports with no stand-in, both named",
      [](Bytes* f, const Layout& l) {
        (*f)[ImportNameOffset(*f, l, "Sleep") + 4] = 'q';
-       (*f)[ImportNameOffset(*f, l, "MessageBoxA") + 10] = 'W';
+       (*f)[ImportNameOffset(*f, l, "MessageBoxA") + 10] = 'X';
      },
-     "KERNEL32.dll!Sleeq, USER32.dll!MessageBoxW"},
+     "KERNEL32.dll!Sleeq, USER32.dll!MessageBoxX"},
     {"TLS callbacks outside the image",
      [](Bytes* f, const Layout& l) { Put32(f, l.tls + 12, Get32(*f, l.tls + 12) + 0x10000000u); },
      "the TLS callback list runs outside the image"},

@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 struct HostState {
   int plugin_nr = 0;
   ProgressProc progress = nullptr;
+  RequestProc request = nullptr;
   std::vector<std::string> entries;
   std::size_t next = 0;
 };
@@ -109,11 +110,12 @@ bool Transfer(const std::string& bytes, const fs::path& to, char* source, char* 
 
 extern "C" {
 
-int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, OpaqueProc request) {
+int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, RequestProc request) {
   Log("FsInit " + std::to_string(plugin_nr) + (progress ? " progress" : " no-progress") +
       (log ? " log" : " no-log") + (request ? " request" : " no-request"));
   g_state.plugin_nr = plugin_nr;
   g_state.progress = progress;
+  g_state.request = request;
   return 0;
 }
 
@@ -160,6 +162,11 @@ int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void
   if (!ReaderDir(&dir) || !ReadAll((dir / (remote_name + 1)).string(), &bytes)) {
     return FS_FILE_NOTFOUND;
   }
+  std::error_code ec;
+  if ((copy_flags & FS_COPYFLAGS_OVERWRITE) == 0 && fs::symlink_status(local_name, ec).type() !=
+                                                        fs::file_type::not_found) {
+    return FS_FILE_EXISTS;
+  }
   if (Report(remote_name, local_name, 0) != 0) return FS_FILE_USERABORT;
   if (InterruptedMidway(remote_name, local_name)) return FS_FILE_USERABORT;
   if (!Transfer(bytes, local_name, remote_name, local_name)) return FS_FILE_WRITEERROR;
@@ -198,15 +205,22 @@ BOOL WFX_CALL FsDeleteFile(char* remote_name) {
   return ReaderDir(&dir) && fs::remove(dir / (remote_name + 1), ec) ? kTrue : kFalse;
 }
 
-// "open" on an entry is left to the host; "properties" writes one line to
-// standard error, as the native build's message box does.
+// "open" on an entry is left to the host; "properties" shows the entry's
+// name through the host's request callback, or on standard error without.
 int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
   Log(std::string("FsExecuteFile ") + remote_name + " " + verb);
   fs::path dir;
   std::error_code ec;
   if (!ReaderDir(&dir) || !fs::is_regular_file(dir / (remote_name + 1), ec)) return FS_EXEC_OK;
   if (std::strcmp(verb, "open") == 0) return FS_EXEC_YOURSELF;
-  if (std::strcmp(verb, "properties") == 0) std::fprintf(stderr, "Fake Reader: %s\n", remote_name + 1);
+  if (std::strcmp(verb, "properties") != 0) return FS_EXEC_OK;
+  char title[] = "Fake Reader";
+  char answer[16] = {};
+  if (g_state.request == nullptr) {
+    std::fprintf(stderr, "Fake Reader: %s\n", remote_name + 1);
+  } else {
+    g_state.request(g_state.plugin_nr, RT_MsgOK, title, remote_name + 1, answer, sizeof answer);
+  }
   return FS_EXEC_OK;
 }
 

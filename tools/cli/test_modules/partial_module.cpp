@@ -3,7 +3,7 @@
 
 extern "C" {
 
-int WFX_CALL FsInit(int, ProgressProc, OpaqueProc, OpaqueProc) { return 0; }
+int WFX_CALL FsInit(int, ProgressProc, OpaqueProc, RequestProc) { return 0; }
 
 void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen) {
   if (maxlen > 0) def_root_name[0] = '\0';

@@ -2,8 +2,6 @@
 // platform table the native plugin uses (platform/platform.h), so CreateFileA
 // on a reader's device path connects to its socket and DeviceIoControl
 // speaks its frames, and local files are POSIX files.
-#include <unistd.h>
-
 #include "platform/platform.h"
 #include "tools/peloader/standins/host_objects.h"
 #include "tools/peloader/standins/standins.h"
@@ -14,7 +12,6 @@ namespace {
 
 const pagora::Platform& Os() { return pagora::NativePlatform(); }
 
-constexpr Dword kMoveFileReplaceExisting = 1;
 constexpr Dword kDuplicateSameAccess = 2;
 void* const kCurrentProcess = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
 void* const kCurrentThread = reinterpret_cast<void*>(static_cast<std::intptr_t>(-2));
@@ -48,15 +45,10 @@ Dword PE_API GetFileSize(Handle file, Dword* high) {
 Bool PE_API DeleteFileA(const char* path) { return Os().delete_file(path); }
 
 Bool PE_API MoveFileExA(const char* from, const char* to, Dword flags) {
-  if ((flags & kMoveFileReplaceExisting) == 0) {
-    // Without the flag an existing target is an error, as on Windows.
-    if (access(to, F_OK) == 0) {
-      SetLastErrorCode(kErrorAlreadyExists);
-      return 0;
-    }
-  }
-  return Os().replace_file(from, to);
+  return Os().move_file(from, to, flags);
 }
+
+Dword PE_API GetFileAttributesA(const char* path) { return Os().get_file_attributes(path); }
 
 Bool PE_API DeviceIoControl(Handle device, Dword code, const void* in, Dword in_length, void* out,
                             Dword out_length, Dword* returned, void*) {
@@ -104,6 +96,7 @@ const StandIn kEntries[] = {
     {"GetFileSize", Entry(&GetFileSize)},
     {"DeleteFileA", Entry(&DeleteFileA)},
     {"MoveFileExA", Entry(&MoveFileExA)},
+    {"GetFileAttributesA", Entry(&GetFileAttributesA)},
     {"DeviceIoControl", Entry(&DeviceIoControl)},
     {"CloseHandle", Entry(&CloseHandle)},
     {"GetHandleInformation", Entry(&GetHandleInformation)},

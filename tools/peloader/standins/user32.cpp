@@ -12,8 +12,15 @@ std::int32_t PE_API MessageBoxA(Handle, const char* text, const char* caption, D
                                               caption != nullptr ? caption : "Error", type);
 }
 
+std::int32_t PE_API MessageBoxW(Handle, const char16_t* text, const char16_t* caption,
+                                Dword type) {
+  return pagora::NativePlatform().message_box_w(text != nullptr ? text : u"",
+                                                caption != nullptr ? caption : u"Error", type);
+}
+
 const StandIn kEntries[] = {
     {"MessageBoxA", Entry(&MessageBoxA)},
+    {"MessageBoxW", Entry(&MessageBoxW)},
 };
 
 }  // namespace
