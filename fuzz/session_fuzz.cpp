@@ -4,6 +4,7 @@
 // order, with any names and flags.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,15 @@ namespace {
 
 int WFX_CALL Progress(int, char*, char*, int) { return FuzzByte() == 0 ? 1 : 0; }
 
+// The host's message box: its texts must be terminated and its answer
+// buffer writable.
+BOOL WFX_CALL Request(int, int, char* title, char* text, char* answer, int room) {
+  volatile std::size_t seen = std::strlen(title) + std::strlen(text);
+  (void)seen;
+  if (room > 0) answer[room - 1] = '\0';
+  return kTrue;
+}
+
 std::string Name(const std::vector<std::string>& listed) {
   const std::uint8_t pick = FuzzByte();
   if (pick < 128 && !listed.empty()) return listed[pick % listed.size()];
@@ -28,7 +38,7 @@ std::string Name(const std::vector<std::string>& listed) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   FuzzReader();
-  FsInit(3, Progress, nullptr, nullptr);
+  FsInit(3, Progress, nullptr, Request);
   return 0;
 }
 

@@ -77,8 +77,9 @@ using WindowsRemote = WindowsRemoteOf<char>;
 using WindowsRemoteW = WindowsRemoteOf<char16_t>;
 
 // The host gives no logging or request callbacks; a module is told so by
-// null pointers, which the interface allows.
-int Init(int plugin_nr, ProgressProc progress, OpaqueProc, OpaqueProc) {
+// null pointers, which the interface allows. A Windows module shows its
+// messages with MessageBox, whose stand-in writes them to standard error.
+int Init(int plugin_nr, ProgressProc progress, OpaqueProc, RequestProc) {
   g_progress = progress;
   return pe::Call("FsInit", g_module.init, plugin_nr,
                   progress != nullptr ? &ProgressFromModule : nullptr, nullptr, nullptr);
@@ -118,7 +119,7 @@ int ContentValueW(char16_t* remote, int index, int unit, void* value, int maxlen
   return pe::Call("FsContentGetValueW", g_optional.content_value_w, WindowsRemoteW(remote).get(),
                   index, unit, value, maxlen, flags);
 }
-int InitW(int plugin_nr, ProgressProcW progress, OpaqueProc, OpaqueProc) {
+int InitW(int plugin_nr, ProgressProcW progress, OpaqueProc, RequestProcW) {
   g_progress_w = progress;
   return pe::Call("FsInitW", g_optional.init_w, plugin_nr,
                   progress != nullptr ? &ProgressFromModuleW : nullptr, nullptr, nullptr);
