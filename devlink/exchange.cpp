@@ -4,6 +4,7 @@
 
 #include "state/reader_state.h"
 #include "devlink/device.h"
+#include "platform/local_path.h"
 #include "platform/scoped.h"
 
 namespace pagora {
@@ -20,46 +21,46 @@ std::int32_t NameSize(const char* name) {
 }
 
 // The length of `path`'s folder part, its last separator included.
-std::size_t FolderLength(const char* path) {
-  std::size_t folder = std::strlen(path);
-  while (folder > 0 && !IsLocalSeparator(path[folder - 1])) --folder;
-  return folder;
+template <typename Char>
+std::size_t FolderLength(const Char* path) {
+  std::size_t length = 0;
+  while (path[length] != 0) ++length;
+  while (length > 0 && !IsLocalSeparator(static_cast<char16_t>(path[length - 1]))) --length;
+  return length;
 }
 
-// The download's temporary file: a short name in the target's folder, so
-// any target name the file system allows leaves room for it, created
-// exclusively, so no file of the user is ever opened. Unless it took the
-// target's place, it is closed and removed when the scope ends.
+// The temporary file's name; its zeros become a number.
+constexpr char kPartPattern[] = "~pgr0000.tmp";
+
+template <typename Char>
+std::size_t PartPathBytes(const Char* target) {
+  return (FolderLength(target) + sizeof kPartPattern) * sizeof(Char);
+}
+
+// The download's temporary file: a short name in the target's folder, in
+// the target's own form, so any target name the file system allows leaves
+// room for it, created exclusively, so no file of the user is ever opened.
+// Unless it took the target's place, it is closed and removed when the
+// scope ends.
 class PartFile {
  public:
-  explicit PartFile(const char* target)
-      : folder_(FolderLength(target)), path_(folder_ + sizeof kPattern) {
+  explicit PartFile(const LocalPath& target)
+      : path_(target.wide != nullptr ? PartPathBytes(target.wide) : PartPathBytes(target.narrow)) {
     if (path_.get() == nullptr) {
       Fail(kErrorNotEnoughMemory);
       return;
     }
-    char* path = path_.get();
-    std::memcpy(path, target, folder_);
-    std::memcpy(path + folder_, kPattern, sizeof kPattern);
-    // Successive downloads start from successive names; an existing file
-    // only moves the attempt on to the next one.
-    static std::uint32_t next_name = 0;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      std::uint32_t n = next_name++;
-      for (std::size_t d = kDigits; d-- > 0; n >>= 4) {
-        path[folder_ + kFirstDigit + d] = "0123456789abcdef"[n & 0xF];
-      }
-      handle_ = Os().create_file(path, kGenericWrite, kFileShareRead, kCreateNew,
-                                 kFileAttributeNormal);
-      made_ = ok();
-      if (made_ || Os().get_last_error() != kErrorFileExists) break;
+    if (target.wide != nullptr) {
+      Create(target.wide, reinterpret_cast<char16_t*>(path_.get()));
+    } else {
+      Create(target.narrow, path_.get());
     }
   }
   ~PartFile() {
     Close();
     if (!made_) return;
     KeepLastError keep;
-    Os().delete_file(path_.get());
+    DeleteLocal(local_);
   }
   PartFile(const PartFile&) = delete;
   PartFile& operator=(const PartFile&) = delete;
@@ -69,20 +70,39 @@ class PartFile {
 
   // Closes the file and lets it take the target's place, an existing file's
   // only with `replace`. 0, or -1 with the moving call's error.
-  int Commit(const char* target, bool replace) {
+  int Commit(const LocalPath& target, bool replace) {
     Close();
-    if (Os().move_file(path_.get(), target, replace ? kMoveFileReplaceExisting : 0) == 0) {
-      return -1;
-    }
+    if (MoveLocal(local_, target, replace ? kMoveFileReplaceExisting : 0) == 0) return -1;
     made_ = false;  // it is the target now
     return 0;
   }
 
  private:
-  static constexpr char kPattern[] = "~pgr0000.tmp";
   static constexpr std::size_t kFirstDigit = 4;  // the zeros of the pattern
   static constexpr std::size_t kDigits = 4;
   static constexpr int kAttempts = 64;  // names tried before the folder counts as full
+
+  template <typename Char>
+  void Create(const Char* target, Char* path) {
+    const std::size_t folder = FolderLength(target);
+    for (std::size_t i = 0; i < folder; ++i) path[i] = target[i];
+    for (std::size_t i = 0; i < sizeof kPartPattern; ++i) {
+      path[folder + i] = static_cast<Char>(kPartPattern[i]);
+    }
+    local_ = LocalPath(static_cast<const Char*>(path));
+    // Successive downloads start from successive names; an existing file
+    // only moves the attempt on to the next one.
+    static std::uint32_t next_name = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+      std::uint32_t n = next_name++;
+      for (std::size_t d = kDigits; d-- > 0; n >>= 4) {
+        path[folder + kFirstDigit + d] = static_cast<Char>("0123456789abcdef"[n & 0xF]);
+      }
+      handle_ = CreateLocal(local_, kGenericWrite, kFileShareRead, kCreateNew);
+      made_ = ok();
+      if (made_ || Os().get_last_error() != kErrorFileExists) break;
+    }
+  }
 
   void Close() {
     if (!ok()) return;
@@ -91,8 +111,8 @@ class PartFile {
     handle_ = InvalidOsHandle();
   }
 
-  std::size_t folder_;
   ScopedBlock path_;
+  LocalPath local_;  // the temporary file's path, in path_
   OsHandle handle_ = InvalidOsHandle();
   bool made_ = false;  // a file of ours stands at the path
 };
@@ -141,7 +161,7 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
   return 0;
 }
 
-int DevDownload(ReaderState& state, const char* name, const char* local_path,
+int DevDownload(ReaderState& state, const char* name, const LocalPath& local_path,
                 std::int32_t expected, ProgressFn progress, bool replace) {
   const Platform& os = Os();
   if (DevOpen(state) != 0) return -1;
@@ -230,11 +250,10 @@ int DevSendCommand(ReaderState& state, const char* name, const char* text, std::
   return DevUpload(state, buffer.get(), length, header, nullptr);
 }
 
-int DevUploadFile(ReaderState& state, const char* target, const char* local_path,
+int DevUploadFile(ReaderState& state, const char* target, const LocalPath& local_path,
                   ProgressFn progress) {
   const Platform& os = Os();
-  ScopedHandle file(os.create_file(local_path, kGenericRead, kFileShareRead, kOpenExisting,
-                                   kFileAttributeNormal));
+  ScopedHandle file(CreateLocal(local_path, kGenericRead, kFileShareRead, kOpenExisting));
   if (!file.ok()) return -1;
   const std::int32_t header = NameSize(target);
   std::uint32_t high = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/control_codes.h"
+#include "platform/local_path.h"
 
 namespace pagora {
 
@@ -26,7 +27,7 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
 // was. `expected` only scales the percentages. A cancel answered to a
 // report asks for no further block, resets the link as a failed call does
 // and fails with kErrorCancelled. 0 or -1.
-int DevDownload(ReaderState& state, const char* name, const char* local_path,
+int DevDownload(ReaderState& state, const char* name, const LocalPath& local_path,
                 std::int32_t expected, ProgressFn progress, bool replace);
 
 // Sends `buffer` (a header of `header_len` bytes, the target name and its
@@ -38,7 +39,7 @@ int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,
 int DevSendCommand(ReaderState& state, const char* name, const char* text, std::int32_t length);
 
 // Uploads the local file whole under the reader path `target`. 0 or -1.
-int DevUploadFile(ReaderState& state, const char* target, const char* local_path,
+int DevUploadFile(ReaderState& state, const char* target, const LocalPath& local_path,
                   ProgressFn progress);
 
 // (done * 100) / total truncated towards zero, without overflow: equal to the

@@ -56,10 +56,15 @@ constexpr std::uint32_t kOpenExisting = 3;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kMbOkIconError = 0x10;  // MB_OK | MB_ICONERROR
 constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;  // MOVEFILE_REPLACE_EXISTING
+constexpr std::uint32_t kCodePageAnsi = 0;          // CP_ACP
+constexpr std::uint32_t kCodePageUtf8 = 65001;      // CP_UTF8
+constexpr std::uint32_t kMbErrInvalidChars = 0x8;   // MB_ERR_INVALID_CHARS
+constexpr std::uint32_t kWcErrInvalidChars = 0x80;  // WC_ERR_INVALID_CHARS
+constexpr std::uint32_t kWcNoBestFitChars = 0x400;  // WC_NO_BEST_FIT_CHARS
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 
 // Local paths separate folders with '/', and on Windows with '\\' too.
-inline bool IsLocalSeparator(char c) {
+inline bool IsLocalSeparator(char16_t c) {
 #if defined(_WIN32)
   return c == '/' || c == '\\';
 #else
@@ -82,13 +87,17 @@ constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorGenFailure = 31;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorHandleEof = 38;  // the reader or a file gave no (more) data
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorInvalidName = 123;
 constexpr std::uint32_t kErrorFileTooLarge = 223;
 constexpr std::uint32_t kErrorAlreadyExists = 183;  // a move without replace found its target
 constexpr std::uint32_t kErrorNoMoreItems = 259;
+constexpr std::uint32_t kErrorInvalidFlags = 1004;
+constexpr std::uint32_t kErrorNoUnicodeTranslation = 1113;
 constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
 constexpr std::uint32_t kErrorCancelled = 1223;  // the user cancelled the operation
 // What the POSIX layer reports for an errno with no closer Windows code.
@@ -121,6 +130,14 @@ struct Platform {
   std::uint32_t (*get_file_size)(OsHandle file, std::uint32_t* high);
   // DeleteFileA(path): nonzero when removed.
   int (*delete_file)(const char* path);
+  // CreateFileW, DeleteFileW, MoveFileExW, GetFileAttributesW: the same four
+  // for UTF-16 paths, which no code page limits. A path that is no UTF-16
+  // (a lone surrogate) names no file: kErrorInvalidName.
+  OsHandle (*create_file_w)(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                            std::uint32_t disposition, std::uint32_t attributes);
+  int (*delete_file_w)(const char16_t* path);
+  int (*move_file_w)(const char16_t* from, const char16_t* to, std::uint32_t flags);
+  std::uint32_t (*get_file_attributes_w)(const char16_t* path);
   // MoveFileExA(from, to, flags): nonzero when `to` now holds `from`; without
   // kMoveFileReplaceExisting an existing `to` fails it with kErrorAlreadyExists.
   int (*move_file)(const char* from, const char* to, std::uint32_t flags);
@@ -130,6 +147,20 @@ struct Platform {
   // GetLastError() / SetLastError(code): the calling thread's last error.
   std::uint32_t (*get_last_error)();
   void (*set_last_error)(std::uint32_t code);
+  // GetACP(): the system's ANSI code page, kCodePageUtf8 where it is UTF-8
+  // (as on every system without Windows' code pages).
+  std::uint32_t (*ansi_code_page)();
+  // MultiByteToWideChar(code_page, flags, text, length, out, room): the
+  // units written (or needed, for a room of 0), 0 on failure.
+  int (*multi_byte_to_wide_char)(std::uint32_t code_page, std::uint32_t flags, const char* text,
+                                 int length, char16_t* out, int room);
+  // WideCharToMultiByte(code_page, flags, text, length, out, room,
+  // default_char, used_default): the bytes written (or needed), 0 on
+  // failure. For UTF-8 only the flags 0 and kWcErrInvalidChars and two null
+  // pointers are accepted; anything else fails, as Windows has it.
+  int (*wide_char_to_multi_byte)(std::uint32_t code_page, std::uint32_t flags,
+                                 const char16_t* text, int length, char* out, int room,
+                                 const char* default_char, int* used_default);
   // MessageBoxA(NULL, text, caption, type): the button pressed.
   int (*message_box)(const char* text, const char* caption, std::uint32_t type);
   // MessageBoxW(NULL, text, caption, type): the same for UTF-16 texts.

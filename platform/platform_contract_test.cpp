@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -217,6 +218,46 @@ TYPED_TEST(PlatformContract, LocalFilesAndTheirErrors) {
   EXPECT_EQ(os.get_last_error(), 2u);
   os.set_last_error(1234);
   EXPECT_EQ(os.get_last_error(), 1234u);
+}
+
+TYPED_TEST(PlatformContract, WideFileCallsTakeNamesInAnyLanguage) {
+  const Platform& os = Os();
+  namespace fs = std::filesystem;
+  for (const char16_t* folder : {u"\u041A\u043D\u0438\u0433\u0438", u"\u672C\u68DA"}) {
+    const fs::path base = fs::path(this->dir.File("")) / fs::path(std::u16string(folder));
+    fs::create_directory(base);
+    const std::u16string book = (base / u"Caf\u00E9 \u20AC.rb").u16string();
+    const std::u16string moved = (base / u"moved.rb").u16string();
+    for (int round = 0; round < 2; ++round) {
+      OsHandle f = os.create_file_w(book.c_str(), kGenericWrite, kFileShareRead, kCreateNew,
+                                    kFileAttributeNormal);
+      ASSERT_NE(f, InvalidOsHandle()) << round;
+      std::uint32_t n = 0;
+      ASSERT_NE(os.write_file(f, "wide", 4 - round, &n), 0);
+      os.close_handle(f);
+      // The second round's file meets the first: no replace without the flag.
+      const int moved_ok = os.move_file_w(book.c_str(), moved.c_str(), 0);
+      EXPECT_EQ(moved_ok != 0, round == 0) << round;
+      EXPECT_EQ(os.get_last_error() == kErrorAlreadyExists, round == 1) << round;
+    }
+    EXPECT_EQ(os.create_file_w(book.c_str(), kGenericWrite, 0, kCreateNew, kFileAttributeNormal),
+              InvalidOsHandle());
+    EXPECT_EQ(os.get_last_error(), kErrorFileExists);
+    EXPECT_NE(os.get_file_attributes_w(book.c_str()), kInvalidFileAttributes);
+    ASSERT_NE(os.move_file_w(book.c_str(), moved.c_str(), kMoveFileReplaceExisting), 0);
+    EXPECT_EQ(fs::file_size(base / u"moved.rb"), 3u);
+    EXPECT_EQ(os.get_file_attributes_w(book.c_str()), kInvalidFileAttributes);
+    EXPECT_EQ(os.get_last_error(), 2u);
+    ASSERT_NE(os.delete_file_w(moved.c_str()), 0);
+    EXPECT_EQ(os.delete_file_w(moved.c_str()), 0);
+    EXPECT_EQ(os.get_last_error(), 2u);
+  }
+#if !defined(_WIN32)
+  // Windows keeps a lone surrogate in a name; here no UTF-8 name holds one.
+  const char16_t lone[] = {u'x', 0xD800, u'.', u'r', u'b', 0};
+  EXPECT_EQ(os.get_file_attributes_w(lone), kInvalidFileAttributes);
+  EXPECT_EQ(os.get_last_error(), kErrorInvalidName);
+#endif
 }
 
 TYPED_TEST(PlatformContract, NoReaderMeansNoMoreItems) {

@@ -25,6 +25,7 @@
 
 #include "platform/platform.h"
 #include "platform/platform_posix.h"
+#include "platform/utf8_code_page.h"
 
 namespace pagora {
 
@@ -428,6 +429,13 @@ std::uint32_t FileSize(OsHandle h, std::uint32_t* high) {
 
 int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailPath(path); }
 
+void AppendUtf8(char32_t c, std::string* out) {
+  const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  static constexpr unsigned char kLead[4] = {0x00, 0xC0, 0xE0, 0xF0};
+  *out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+  for (int i = extra - 1; i >= 0; --i) *out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+}
+
 // Without the replace flag the move must not take an existing target's
 // place, not even one that appears at the last moment: renameat2 refuses
 // atomically; a file system without it gets a hard link, which refuses too.
@@ -456,41 +464,85 @@ std::uint32_t Attributes(const char* path) {
   return kFileAttributeNormal;
 }
 
+// The wide calls: file names here are UTF-8, so each path is converted
+// whole; one that is no UTF-16 names no file.
+bool Utf8Path(const char16_t* path, std::string* out) {
+  for (; *path != 0; ++path) {
+    char32_t c = *path;
+    if (c >= 0xD800 && c <= 0xDBFF && path[1] >= 0xDC00 && path[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (*++path - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      return false;
+    }
+    AppendUtf8(c, out);
+  }
+  return true;
+}
+
+OsHandle CreateW(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                 std::uint32_t disposition, std::uint32_t attributes) {
+  std::string utf8;
+  if (!Utf8Path(path, &utf8)) {
+    Fail(kErrorInvalidName);
+    return InvalidOsHandle();
+  }
+  return Create(utf8.c_str(), access, share, disposition, attributes);
+}
+
+int DeleteW(const char16_t* path) {
+  std::string utf8;
+  return Utf8Path(path, &utf8) ? Delete(utf8.c_str()) : Fail(kErrorInvalidName);
+}
+
+int RenameW(const char16_t* from, const char16_t* to, std::uint32_t flags) {
+  std::string from8;
+  std::string to8;
+  if (!Utf8Path(from, &from8) || !Utf8Path(to, &to8)) return Fail(kErrorInvalidName);
+  return Rename(from8.c_str(), to8.c_str(), flags);
+}
+
+std::uint32_t AttributesW(const char16_t* path) {
+  std::string utf8;
+  if (Utf8Path(path, &utf8)) return Attributes(utf8.c_str());
+  Fail(kErrorInvalidName);
+  return kInvalidFileAttributes;
+}
+
 std::uint32_t LastError() { return t_last_error; }
 
 void SetError(std::uint32_t code) { t_last_error = code; }
+
+std::uint32_t AnsiCodePage() { return kCodePageUtf8; }
 
 int Message(const char* text, const char* caption, std::uint32_t) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
   return 1;  // IDOK
 }
 
-// UTF-16 as UTF-8 for standard error; a lone surrogate shows as U+FFFD.
-std::string Utf8Of(const char16_t* text) {
+// A message's UTF-16 as UTF-8 for standard error; a lone surrogate shows
+// as U+FFFD.
+std::string Utf8Text(const char16_t* text) {
   std::string out;
-  for (; *text != 0; ++text) {
-    char32_t c = *text;
-    if (c >= 0xD800 && c <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (*++text - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-    static constexpr unsigned char kLead[4] = {0x00, 0xC0, 0xE0, 0xF0};
-    out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
-    for (int i = extra - 1; i >= 0; --i) out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+  for (const char16_t* p = text; *p != 0; ++p) {
+    const char16_t unit[2] = {*p, 0};
+    const char16_t pair[3] = {p[0], p[1], 0};
+    const bool is_pair = *p >= 0xD800 && *p <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF;
+    if (!Utf8Path(is_pair ? pair : unit, &out)) AppendUtf8(0xFFFD, &out);
+    if (is_pair) ++p;
   }
   return out;
 }
 
 int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) {
-  return Message(Utf8Of(text).c_str(), Utf8Of(caption).c_str(), type);
+  return Message(Utf8Text(text).c_str(), Utf8Text(caption).c_str(), type);
 }
 
 const Platform kPosix = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                          DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
-                         FileSize, Delete, Rename, Attributes, LastError, SetError, Message,
-                         MessageW, HeapAllocate, HeapRelease};
+                         FileSize, Delete, CreateW, DeleteW, RenameW, AttributesW, Rename,
+                         Attributes, LastError, SetError, AnsiCodePage,
+                         Utf8MultiByteToWideChar, Utf8WideCharToMultiByte, Message, MessageW,
+                         HeapAllocate, HeapRelease};
 
 }  // namespace
 

@@ -19,6 +19,10 @@ static_assert(kDetailCbSize == sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A), "detai
 static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == kDetailPathOffset,
               "detail path offset");
 static_assert(kMoveFileReplaceExisting == MOVEFILE_REPLACE_EXISTING, "move flag");
+static_assert(kCodePageUtf8 == CP_UTF8 && kMbErrInvalidChars == MB_ERR_INVALID_CHARS &&
+                  kWcErrInvalidChars == WC_ERR_INVALID_CHARS &&
+                  kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS,
+              "conversion flags");
 static_assert(kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "no attributes");
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is UTF-16");
 
@@ -90,6 +94,21 @@ std::uint32_t FileSize(OsHandle file, std::uint32_t* high) {
 
 int Delete(const char* path) { return DeleteFileA(path); }
 
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+OsHandle CreateW(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                 std::uint32_t disposition, std::uint32_t attributes) {
+  return CreateFileW(Wide(path), access, share, nullptr, disposition, attributes, nullptr);
+}
+
+int DeleteW(const char16_t* path) { return DeleteFileW(Wide(path)); }
+
+int RenameW(const char16_t* from, const char16_t* to, std::uint32_t flags) {
+  return MoveFileExW(Wide(from), Wide(to), flags);
+}
+
+std::uint32_t AttributesW(const char16_t* path) { return GetFileAttributesW(Wide(path)); }
+
 int Rename(const char* from, const char* to, std::uint32_t flags) {
   return MoveFileExA(from, to, flags);
 }
@@ -100,19 +119,36 @@ std::uint32_t LastError() { return GetLastError(); }
 
 void SetError(std::uint32_t code) { SetLastError(code); }
 
+std::uint32_t AnsiCodePage() { return GetACP(); }
+
+int ToWide(std::uint32_t code_page, std::uint32_t flags, const char* text, int length,
+           char16_t* out, int room) {
+  return MultiByteToWideChar(code_page, flags, text, length, reinterpret_cast<wchar_t*>(out),
+                             room);
+}
+
+int FromWide(std::uint32_t code_page, std::uint32_t flags, const char16_t* text, int length,
+             char* out, int room, const char* default_char, int* used_default) {
+  BOOL used = FALSE;
+  const int n = WideCharToMultiByte(code_page, flags, Wide(text), length, out, room, default_char,
+                                    used_default != nullptr ? &used : nullptr);
+  if (used_default != nullptr) *used_default = used;
+  return n;
+}
+
 int Message(const char* text, const char* caption, std::uint32_t type) {
   return MessageBoxA(nullptr, text, caption, type);
 }
 
 int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) {
-  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text),
-                     reinterpret_cast<const wchar_t*>(caption), type);
+  return MessageBoxW(nullptr, Wide(text), Wide(caption), type);
 }
 
 const Platform kWindows = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                            DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
-                           FileSize, Delete, Rename, Attributes, LastError, SetError, Message,
-                           MessageW, HeapAllocate, HeapRelease};
+                           FileSize, Delete, CreateW, DeleteW, RenameW, AttributesW, Rename,
+                           Attributes, LastError, SetError, AnsiCodePage, ToWide, FromWide,
+                           Message, MessageW, HeapAllocate, HeapRelease};
 
 }  // namespace
 

@@ -46,17 +46,6 @@ struct ReaderName {
   }
 };
 
-// A local path from the Unicode exports in the 8-bit form the file calls
-// take; empty when the code page cannot hold it.
-struct LocalPath {
-  char text[1024];
-  bool ok;
-  explicit LocalPath(const char16_t* host) {
-    ok = host != nullptr && Utf16ToAnsi(host, text, sizeof text) >= 0;
-    if (!ok) text[0] = '\0';
-  }
-};
-
 void SetHost(int plugin_nr, ProgressProc progress, ProgressProcW progress_w, OpaqueProc log,
              RequestProc request, RequestProcW request_w, bool unicode) {
   HostContext& host = Host();
@@ -138,9 +127,8 @@ int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void
 int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_flags, void*) {
   SetTransferNames(remote_name, local_name);
   const ReaderName remote(remote_name);
-  const LocalPath local(local_name);
-  if (!remote.ok || !local.ok) return FS_FILE_NOTFOUND;
-  return GetFile(Reader(), remote.text, local.text, copy_flags);
+  if (!remote.ok) return FS_FILE_NOTFOUND;
+  return GetFile(Reader(), remote.text, local_name, copy_flags);
 }
 
 // An upload name the reader cannot hold is refused before anything else.
@@ -155,9 +143,7 @@ int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_fl
   SetTransferNames(local_name, remote_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTSUPPORTED;
-  const LocalPath local(local_name);
-  if (!local.ok) return FS_FILE_NOTSUPPORTED;
-  return PutFile(Reader(), local.text, remote.text, copy_flags);
+  return PutFile(Reader(), local_name, remote.text, copy_flags);
 }
 
 BOOL WFX_CALL FsDeleteFile(char* remote_name) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -575,6 +577,88 @@ TEST_F(ExportsTest, MessagesReachTheUserThroughTheHost) {
     EXPECT_EQ(fake.messages[1], std::make_pair(std::string("Pagora eBook"), shown)) << c.label;
     EXPECT_EQ(fake.wide_messages, std::vector<bool>(2, c.unicode)) << c.label << ": the host's form";
   }
+}
+
+TEST_F(ExportsTest, LocalFoldersInAnyLanguageThroughTheUnicodeExports) {
+  namespace fs = std::filesystem;
+  LoadExampleReader(fake);
+  fake.SetReply("\\book\\Atlas.rb", "atlas");
+  fake.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
+  for (const char16_t* folder : {u"\u041A\u043D\u0438\u0433\u0438", u"\u672C\u68DA"}) {
+    const fs::path base = fs::path(dir.File("")) / fs::path(std::u16string(folder));
+    fs::create_directory(base);
+    std::u16string root = Wide(Remote(""));
+    WIN32_FIND_DATAW wide{};
+    ASSERT_NE(FsFindFirstW(&root[0], &wide), InvalidHandleValue());
+    fake.ClearCalls();
+    std::u16string remote = Wide(Remote("Atlas [].rb"));
+    std::u16string local = (base / u"Atlas \u00E9.rb").u16string();
+    ASSERT_EQ(FsGetFileW(&remote[0], &local[0], 0, nullptr), FS_FILE_OK);
+    std::ifstream in(base / u"Atlas \u00E9.rb", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "atlas");
+    EXPECT_EQ(FsGetFileW(&remote[0], &local[0], 0, nullptr), FS_FILE_EXISTS);
+    std::u16string upload = Wide(Remote("up.rb"));
+    ASSERT_EQ(FsPutFileW(&local[0], &upload[0], 0), FS_FILE_OK);
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_START).at(0).input,
+              std::string("\\book\\up.rb\0atlas", 17));
+    // Every local file call took the host's UTF-16 path as it was.
+    for (const FakeCall& call : fake.calls()) {
+      if (call.op == "create_file" && call.input != fake.device_path) {
+        EXPECT_TRUE(call.wide) << call.input;
+      }
+      if (call.op == "move_file" || call.op == "get_file_attributes") {
+        EXPECT_TRUE(call.wide) << call.input;
+      }
+    }
+    EXPECT_EQ(fs::path(local).filename().u16string(), u"Atlas \u00E9.rb");
+  }
+}
+
+TEST_F(ExportsTest, EightBitExportsOnTheSystemsCodePage) {
+  fake.SetReply("__DIR", kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n" +
+                             DirLine(true, "CAFE", "RB", "-----", "5", "cafe.rb") + "\n");
+  fake.SetReply("__SMDIR", "");
+  fake.SetReply("__TITLES",
+                "T1=title=\"Caf\xE9 \x80\" author=\"Zo\xEB\" filename=\"\\book\\cafe.rb\" size=\"5\"\n");
+  fake.SetReply("\\book\\cafe.rb", "cafe!");
+  fake.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
+  const std::string book = dir.File("up.rb");
+  WriteFile(book, "book");
+  struct Case {
+    const char* label;
+    std::uint32_t code_page;
+    std::string listed;  // the 8-bit listed name
+    std::string upload;  // an 8-bit upload name and the reader path it takes
+    std::string target;
+  } cases[] = {
+      // Windows set to UTF-8 takes only the flags and pointers UTF-8 allows.
+      {"Windows set to UTF-8", kCodePageUtf8, "Caf\xC3\xA9 \xE2\x82\xAC [Zo\xC3\xAB].rb",
+       "\xC3\x89t\xC3\xA9.rb", "\\book\\\xC9t\xE9.rb"},
+      {"Windows-1252", 1252, "Caf\xE9 \x80 [Zo\xEB].rb", "\xC9t\xE9.rb", "\\book\\\xC9t\xE9.rb"},
+  };
+  for (const Case& c : cases) {
+    fake.code_page = c.code_page;
+    const auto listed = List();
+    ASSERT_EQ(listed.size(), 1u) << c.label;
+    EXPECT_EQ(listed[0].first, c.listed) << c.label;
+    std::string remote = Remote(c.listed);
+    std::string local = dir.File("got.rb");
+    std::remove(local.c_str());
+    ASSERT_EQ(FsGetFile(&remote[0], &local[0], 0, nullptr), FS_FILE_OK) << c.label;
+    EXPECT_EQ(ReadFile(local), "cafe!") << c.label;
+    fake.ClearCalls();
+    std::string upload = Remote(c.upload);
+    std::string source = book;
+    ASSERT_EQ(FsPutFile(&source[0], &upload[0], 0), FS_FILE_OK) << c.label;
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_UPLOAD_START).at(0).input, c.target + '\0' + "book")
+        << c.label;
+    char value[64] = {};
+    EXPECT_EQ(FsContentGetValue(&remote[0], 1, 0, value, sizeof value, 0), ft_string) << c.label;
+    EXPECT_EQ(std::string(value), c.listed.substr(c.listed.find('[') + 1,
+                                                  c.listed.find(']') - c.listed.find('[') - 1))
+        << c.label << ": the author in the code page";
+  }
+  fake.code_page = 0;
 }
 
 }  // namespace

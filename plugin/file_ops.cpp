@@ -33,10 +33,9 @@ bool UploadPathFits(const char* folder, const char* remote_name) {
 
 // The low 32 bits of the local file's length. 0, or -1 when it cannot be
 // opened for reading or measured.
-int MeasureFile(const char* path, std::uint32_t* length) {
+int MeasureFile(const LocalPath& path, std::uint32_t* length) {
   const Platform& os = Os();
-  OsHandle file = os.create_file(path, kGenericRead, kFileShareRead, kOpenExisting,
-                                 kFileAttributeNormal);
+  OsHandle file = CreateLocal(path, kGenericRead, kFileShareRead, kOpenExisting);
   if (file == InvalidOsHandle()) return -1;
   std::uint32_t high = 0;
   os.set_last_error(0);
@@ -62,14 +61,15 @@ int MapTransferError(std::uint32_t error) {
   }
 }
 
-int GetFile(ReaderState& state, const char* remote_name, const char* local_name, int copy_flags) {
-  if (local_name == nullptr) return FS_FILE_NOTFOUND;
+int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
+            int copy_flags) {
+  if (local_name.none()) return FS_FILE_NOTFOUND;
   if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
   if (copy_flags & FS_COPYFLAGS_RESUME) return FS_FILE_NOTSUPPORTED;
   // Without the overwrite flag the host asks the user about any entry at
   // the target (a folder, a dangling link) before anything is replaced.
   const bool overwrite = (copy_flags & FS_COPYFLAGS_OVERWRITE) != 0;
-  if (!overwrite && Os().get_file_attributes(local_name) != kInvalidFileAttributes) {
+  if (!overwrite && LocalAttributes(local_name) != kInvalidFileAttributes) {
     return FS_FILE_EXISTS;
   }
   if (AskProgress(0) != 0) return FS_FILE_USERABORT;
@@ -90,10 +90,11 @@ int GetFile(ReaderState& state, const char* remote_name, const char* local_name,
   return FS_FILE_OK;
 }
 
-int PutFile(ReaderState& state, const char* local_name, const char* remote_name, int copy_flags) {
+int PutFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
+            int copy_flags) {
   const Platform& os = Os();
-  if (local_name == nullptr || remote_name == nullptr) return FS_FILE_NOTSUPPORTED;
-  if (!ContainsIgnoringCase(local_name, ".rb")) return FS_FILE_NOTSUPPORTED;
+  if (local_name.none() || remote_name == nullptr) return FS_FILE_NOTSUPPORTED;
+  if (!LocalPathHolds(local_name, ".rb")) return FS_FILE_NOTSUPPORTED;
   if (!UploadPathFits(kInternalFolder, remote_name)) return FS_FILE_NOTSUPPORTED;
 
   std::uint32_t length = 0;

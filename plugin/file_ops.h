@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/local_path.h"
 #include "plugin/fs_api.h"
 
 namespace pagora {
@@ -14,10 +15,12 @@ struct StorageEntry;
 int MapTransferError(std::uint32_t error);
 
 // The operations behind the exports. Remote names are reader text, local
-// names the host's 8-bit form; the export has saved the host's own names
-// for the progress reports.
-int GetFile(ReaderState& state, const char* remote_name, const char* local_name, int copy_flags);
-int PutFile(ReaderState& state, const char* local_name, const char* remote_name, int copy_flags);
+// names the host's own, in the form its export set takes; the export has
+// saved them for the progress reports.
+int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
+            int copy_flags);
+int PutFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
+            int copy_flags);
 BOOL DeleteFile(ReaderState& state, const char* remote_name);
 
 }  // namespace pagora

@@ -134,7 +134,8 @@ void MarkEqualNames(ReaderState& state) {
   }
   // The titles in the reply's order, so the first to show a name keeps it.
   NameSet names(count);
-  auto** in_reply = static_cast<TitleRecord**>(Os().allocate(count * sizeof(TitleRecord*)));
+  // A table of record pointers.
+  auto** in_reply = static_cast<TitleRecord**>(Os().allocate(count * sizeof(void*)));
   if (!names.ok() || in_reply == nullptr) {
     Os().release(in_reply);
     MarkByPosition(state, count);

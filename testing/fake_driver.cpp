@@ -32,9 +32,11 @@ FakeDriver* FakeDriver::current_ = nullptr;
 const Platform FakeDriver::kTable = {
     GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail, DestroyDeviceInfoList,
     CreateFile,   DeviceIoControl,      CloseHandle,        ReadFile,
-    WriteFile,    GetFileSize,          DeleteFile,         MoveFileTo,
-    GetFileAttributesOf, GetLastError,  SetLastError,       MessageBox,
-    MessageBoxWide, Allocate,           Release};
+    WriteFile,    GetFileSize,          DeleteFile,         CreateFileWide,
+    DeleteFileWide, MoveFileWide,       GetFileAttributesWide, MoveFileTo,
+    GetFileAttributesOf, GetLastError,  SetLastError,       AnsiCodePage,
+    ToWide,       FromWide,             MessageBox,         MessageBoxWide,
+    Allocate,     Release};
 
 FakeDriver::FakeDriver() {
   current_ = this;
@@ -363,6 +365,51 @@ int FakeDriver::DeleteFile(const char* path) {
   return NativePlatform().delete_file(path);
 }
 
+// The wide calls are recorded as the 8-bit ones, marked wide, their paths
+// in UTF-8; files on disk go through the build's own wide calls, files in
+// memory are kept by their UTF-8 path.
+OsHandle FakeDriver::CreateFileWide(const char16_t* path, std::uint32_t access, std::uint32_t share,
+                                    std::uint32_t disposition, std::uint32_t attributes) {
+  const std::string utf8 = Utf8Of(path);
+  FakeCall call{"create_file", utf8};
+  call.disposition = disposition;
+  call.access = access;
+  call.wide = true;
+  if (current_->Record(call) != 0) return InvalidOsHandle();
+  if (current_->files_in_memory) return current_->OpenMemoryFile(utf8.c_str(), disposition);
+  return NativePlatform().create_file_w(path, access, share, disposition, attributes);
+}
+
+int FakeDriver::DeleteFileWide(const char16_t* path) {
+  FakeCall call{"delete_file", Utf8Of(path)};
+  call.wide = true;
+  if (current_->Record(call) != 0) return 0;
+  if (current_->files_in_memory) return current_->MoveMemoryFile(Utf8Of(path).c_str(), nullptr, true);
+  return NativePlatform().delete_file_w(path);
+}
+
+int FakeDriver::MoveFileWide(const char16_t* from, const char16_t* to, std::uint32_t flags) {
+  FakeCall call{"move_file", Utf8Of(from) + " -> " + Utf8Of(to)};
+  call.move_flags = flags;
+  call.wide = true;
+  if (current_->Record(call) != 0) return 0;
+  if (current_->files_in_memory) {
+    return current_->MoveMemoryFile(Utf8Of(from).c_str(), Utf8Of(to).c_str(),
+                                    (flags & kMoveFileReplaceExisting) != 0);
+  }
+  return NativePlatform().move_file_w(from, to, flags);
+}
+
+std::uint32_t FakeDriver::GetFileAttributesWide(const char16_t* path) {
+  FakeCall call{"get_file_attributes", Utf8Of(path)};
+  call.wide = true;
+  if (current_->Record(call) != 0) return kInvalidFileAttributes;
+  if (!current_->files_in_memory) return NativePlatform().get_file_attributes_w(path);
+  if (current_->memory_files.count(Utf8Of(path)) != 0) return kFileAttributeNormal;
+  NativePlatform().set_last_error(kErrorFileNotFound);
+  return kInvalidFileAttributes;
+}
+
 int FakeDriver::MoveFileTo(const char* from, const char* to, std::uint32_t flags) {
   FakeCall call{"move_file", std::string(from) + " -> " + to};
   call.move_flags = flags;
@@ -384,6 +431,61 @@ std::uint32_t FakeDriver::GetFileAttributesOf(const char* path) {
 std::uint32_t FakeDriver::GetLastError() { return NativePlatform().get_last_error(); }
 
 void FakeDriver::SetLastError(std::uint32_t code) { NativePlatform().set_last_error(code); }
+
+std::uint32_t FakeDriver::AnsiCodePage() {
+  return current_->code_page != 0 ? current_->code_page : NativePlatform().ansi_code_page();
+}
+
+// Windows-1252 is the reader's own set, so its conversions are the plugin's
+// exact ones; the plugin always converts whole terminated texts.
+int FakeDriver::ToWide(std::uint32_t code_page, std::uint32_t flags, const char* text, int length,
+                       char16_t* out, int room) {
+  const std::uint32_t system = current_->code_page;
+  if (system == 0 || code_page != kCodePageAnsi) {
+    return NativePlatform().multi_byte_to_wide_char(code_page, flags, text, length, out, room);
+  }
+  if (system == kCodePageUtf8) {
+    return NativePlatform().multi_byte_to_wide_char(kCodePageUtf8, flags, text, length, out, room);
+  }
+  const int n = length == -1 && room > 0 ? ReaderToUtf16(text, out, static_cast<std::size_t>(room)) : -1;
+  if (n < 0) NativePlatform().set_last_error(kErrorInsufficientBuffer);
+  return n < 0 ? 0 : n + 1;
+}
+
+int FakeDriver::FromWide(std::uint32_t code_page, std::uint32_t flags, const char16_t* text,
+                         int length, char* out, int room, const char* default_char,
+                         int* used_default) {
+  const std::uint32_t system = current_->code_page;
+  if (system == 0 || code_page != kCodePageAnsi) {
+    return NativePlatform().wide_char_to_multi_byte(code_page, flags, text, length, out, room,
+                                                    default_char, used_default);
+  }
+  if (system == kCodePageUtf8) {
+    return NativePlatform().wide_char_to_multi_byte(kCodePageUtf8, flags, text, length, out, room,
+                                                    default_char, used_default);
+  }
+  if (length != -1 || room <= 0) {
+    NativePlatform().set_last_error(kErrorInvalidParameter);
+    return 0;
+  }
+  if (used_default != nullptr) *used_default = 0;
+  int n = 0;
+  for (; *text != 0; ++text) {
+    const char16_t one[2] = {*text, 0};
+    char byte[2];
+    if (Utf16ToReader(one, byte, sizeof byte) < 0) {
+      byte[0] = default_char != nullptr ? *default_char : '?';
+      if (used_default != nullptr) *used_default = 1;
+    }
+    if (n + 1 >= room) {
+      NativePlatform().set_last_error(kErrorInsufficientBuffer);
+      return 0;
+    }
+    out[n++] = byte[0];
+  }
+  out[n] = '\0';
+  return n + 1;
+}
 
 int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t type) {
   FakeCall call{"message_box", text};

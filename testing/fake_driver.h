@@ -38,6 +38,7 @@ struct FakeCall {
   std::uint32_t length = 0;        // read_file, write_file: the bytes asked for
   std::uint32_t box_type = 0;      // message_box, message_box_w
   std::uint32_t move_flags = 0;    // move_file
+  bool wide = false;               // the UTF-16 form of a file call (its path shown in UTF-8)
   bool failed = false;             // the fake made this call fail
 };
 
@@ -57,6 +58,11 @@ class FakeDriver {
   // call's bytes are copied, so a benchmark measures the plugin rather than
   // the fake. Set it before the first call.
   bool record_calls = true;
+  // The system's ANSI code page as the plugin sees it: 0 for the build's
+  // own; kCodePageUtf8 (Windows' conversions then, strict as on Windows)
+  // or 1252 (converted exactly, the way Windows does it) to pretend the
+  // system is set so.
+  std::uint32_t code_page = 0;
   // On: local files live in `memory_files`, by path, and never reach the disk.
   bool files_in_memory = false;
   std::map<std::string, std::string> memory_files;
@@ -141,10 +147,19 @@ class FakeDriver {
   static int WriteFile(OsHandle, const void*, std::uint32_t, std::uint32_t*);
   static std::uint32_t GetFileSize(OsHandle, std::uint32_t*);
   static int DeleteFile(const char*);
+  static OsHandle CreateFileWide(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t,
+                                 std::uint32_t);
+  static int DeleteFileWide(const char16_t*);
+  static int MoveFileWide(const char16_t*, const char16_t*, std::uint32_t);
+  static std::uint32_t GetFileAttributesWide(const char16_t*);
   static int MoveFileTo(const char*, const char*, std::uint32_t);
   static std::uint32_t GetFileAttributesOf(const char*);
   static std::uint32_t GetLastError();
   static void SetLastError(std::uint32_t);
+  static std::uint32_t AnsiCodePage();
+  static int ToWide(std::uint32_t, std::uint32_t, const char*, int, char16_t*, int);
+  static int FromWide(std::uint32_t, std::uint32_t, const char16_t*, int, char*, int, const char*,
+                      int*);
   static int MessageBox(const char*, const char*, std::uint32_t);
   static int MessageBoxWide(const char16_t*, const char16_t*, std::uint32_t);
   static void* Allocate(std::size_t);

@@ -21,6 +21,11 @@ Handle PE_API CreateFileA(const char* path, Dword access, Dword share, void*, Dw
   return Os().create_file(path, access, share, disposition, attributes);
 }
 
+Handle PE_API CreateFileW(const char16_t* path, Dword access, Dword share, void*,
+                          Dword disposition, Dword attributes, Handle) {
+  return Os().create_file_w(path, access, share, disposition, attributes);
+}
+
 Bool PE_API ReadFile(Handle file, void* buffer, Dword length, Dword* read, void*) {
   Dword count = 0;
   const Bool ok = Os().read_file(file, buffer, length, &count);
@@ -49,6 +54,14 @@ Bool PE_API MoveFileExA(const char* from, const char* to, Dword flags) {
 }
 
 Dword PE_API GetFileAttributesA(const char* path) { return Os().get_file_attributes(path); }
+
+Bool PE_API DeleteFileW(const char16_t* path) { return Os().delete_file_w(path); }
+
+Bool PE_API MoveFileExW(const char16_t* from, const char16_t* to, Dword flags) {
+  return Os().move_file_w(from, to, flags);
+}
+
+Dword PE_API GetFileAttributesW(const char16_t* path) { return Os().get_file_attributes_w(path); }
 
 Bool PE_API DeviceIoControl(Handle device, Dword code, const void* in, Dword in_length, void* out,
                             Dword out_length, Dword* returned, void*) {
@@ -91,12 +104,16 @@ void PE_API SetLastError(Dword code) { SetLastErrorCode(code); }
 
 const StandIn kEntries[] = {
     {"CreateFileA", Entry(&CreateFileA)},
+    {"CreateFileW", Entry(&CreateFileW)},
     {"ReadFile", Entry(&ReadFile)},
     {"WriteFile", Entry(&WriteFile)},
     {"GetFileSize", Entry(&GetFileSize)},
     {"DeleteFileA", Entry(&DeleteFileA)},
     {"MoveFileExA", Entry(&MoveFileExA)},
     {"GetFileAttributesA", Entry(&GetFileAttributesA)},
+    {"DeleteFileW", Entry(&DeleteFileW)},
+    {"MoveFileExW", Entry(&MoveFileExW)},
+    {"GetFileAttributesW", Entry(&GetFileAttributesW)},
     {"DeviceIoControl", Entry(&DeviceIoControl)},
     {"CloseHandle", Entry(&CloseHandle)},
     {"GetHandleInformation", Entry(&GetHandleInformation)},

@@ -110,26 +110,37 @@ TEST(Kernel32Support, WideTextNarrowsByCodePage) {
     const char* label;
     Dword code_page;
     std::vector<std::uint16_t> wide;  // with its terminator
-    std::string narrow;               // with its terminator
-    std::int32_t used_default;
+    std::string narrow;               // with its terminator; empty when refused
+    std::int32_t used_default;        // -1: no pointer given
+    Dword flags;
+    Dword error;                      // when refused
   } cases[] = {
-      {"ASCII", 0, {'b', 'o', 'o', 'k', 0}, std::string("book", 5), 0},
-      {"the ANSI code page is UTF-8", 0, {'c', 0xe9, 0}, std::string("c\xc3\xa9", 4), 0},
-      {"Latin-1 in another code page", 1252, {'c', 0xe9, 0}, std::string("c\xe9", 3), 0},
-      {"past Latin-1 in another code page", 1252, {0x20ac, 0}, std::string("?", 2), 1},
-      {"UTF-8 of three bytes", 65001, {0x20ac, 0}, std::string("\xe2\x82\xac", 4), 0},
-      {"a surrogate pair in UTF-8", 65001, {0xd83d, 0xdcd6, 0}, std::string("\xf0\x9f\x93\x96", 5), 0},
+      {"ASCII", 0, {'b', 'o', 'o', 'k', 0}, std::string("book", 5), -1, 0, 0},
+      {"the ANSI code page is UTF-8", 0, {'c', 0xe9, 0}, std::string("c\xc3\xa9", 4), -1, 0, 0},
+      {"Latin-1 in another code page", 1252, {'c', 0xe9, 0}, std::string("c\xe9", 3), 0, 0, 0},
+      {"past Latin-1 in another code page", 1252, {0x20ac, 0}, std::string("?", 2), 1, 0, 0},
+      {"UTF-8 of three bytes", 65001, {0x20ac, 0}, std::string("\xe2\x82\xac", 4), -1, 0, 0},
+      {"a surrogate pair in UTF-8", 65001, {0xd83d, 0xdcd6, 0}, std::string("\xf0\x9f\x93\x96", 5),
+       -1, 0, 0},
+      {"UTF-8 takes no used-default pointer", 65001, {'a', 0}, "", 0, 0, 87},
+      {"nor the best-fit flag", 0, {'a', 0}, "", -1, 0x400, 1004},
+      {"a lone surrogate refused when asked", 65001, {0xd800, 0}, "", -1, 0x80, 1113},
   };
   for (const auto& c : cases) {
     const auto size = static_cast<std::int32_t>(c.narrow.size());
     std::int32_t used_default = -1;
-    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, 0u, c.wide.data(), -1,
-                       static_cast<char*>(nullptr), 0, static_cast<const char*>(nullptr), &used_default),
+    std::int32_t* used = c.used_default >= 0 ? &used_default : nullptr;
+    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, c.flags, c.wide.data(), -1,
+                       static_cast<char*>(nullptr), 0, static_cast<const char*>(nullptr), used),
               size)
         << c.label;
+    if (size == 0) {
+      EXPECT_EQ(pe::LastErrorCode(), c.error) << c.label;
+      continue;
+    }
     std::string out(static_cast<std::size_t>(size), 'x');
-    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, 0u, c.wide.data(), -1, &out[0],
-                       size, static_cast<const char*>(nullptr), &used_default),
+    EXPECT_EQ(pe::Call("WideCharToMultiByte", to_narrow, c.code_page, c.flags, c.wide.data(), -1,
+                       &out[0], size, static_cast<const char*>(nullptr), used),
               size)
         << c.label;
     EXPECT_EQ(out, c.narrow) << c.label;

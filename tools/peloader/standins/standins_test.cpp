@@ -262,6 +262,7 @@ TEST(StandIns, TextConversionsGiveSizesFirst) {
     Dword code_page;
     const char* text;
     std::int32_t units;  // with the terminator; 0 when refused
+    Dword flags = 0x8;   // MB_ERR_INVALID_CHARS
   };
   const Case cases[] = {
       {"ASCII", 0, "book", 5},
@@ -271,15 +272,21 @@ TEST(StandIns, TextConversionsGiveSizesFirst) {
       {"Latin-1 bytes in another code page", 1252, "caf\xe9", 5},
       {"Latin-1 bytes are no UTF-8", 0, "caf\xe9", 0},
       {"broken UTF-8", 65001, "caf\xc3", 0},
+      {"broken UTF-8 unchecked: U+FFFD", 65001, "caf\xc3", 5, 0},
+      {"an overlong form", 65001, "\xc0\xaf", 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, 0u, c.text, -1, nullptr, 0), c.units)
+    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, c.flags, c.text, -1, nullptr, 0),
+              c.units)
         << c.label;
     if (c.units == 0) continue;
     std::uint16_t wide[8] = {};
-    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, 0u, c.text, -1, wide, c.units), c.units)
+    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, c.flags, c.text, -1, wide, c.units),
+              c.units)
         << c.label;
-    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, 0u, c.text, -1, wide, c.units - 1), 0)
+    EXPECT_EQ(pe::Call("MultiByteToWideChar", to_wide, c.code_page, c.flags, c.text, -1, wide,
+                       c.units - 1),
+              0)
         << c.label << ": a buffer one unit short";
     EXPECT_EQ(pe::LastErrorCode(), 122u) << c.label;
   }
