@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds both Windows modules and checks them: the outer facts of pagora.wfx
 # and pagora.wfx64 on file, then the 64-bit unit suite and the test host under
-# Wine (headless, with its prefix in build/win64/wineprefix).
+# Wine (headless, with its prefix in build/win64/wineprefix), then a user's
+# session with each shipped DLL on Wine (scripts/wine-session.sh).
 #
 # usage: scripts/windows-checks.sh
 # Installs the cross compilers, Wine and the GoogleTest sources first when
@@ -46,5 +47,8 @@ ctest --preset win32 -j2
 step "checking the 64-bit module, unit suite and test host under Wine"
 scripts/windows-run.sh build/win64/wineprefix --init
 ctest --preset win64
+
+step "the user's session with both shipped DLLs on Wine"
+scripts/wine-session.sh
 
 step "all passed in $(( $(date +%s) - started )) s"

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs a 64-bit Windows program under Wine, headless, in a private Wine prefix.
+# Runs a Windows program under Wine, headless, in a private Wine prefix.
 #
 # usage: windows-run.sh PREFIX_DIR PROGRAM.exe [ARGS...]
 #        windows-run.sh PREFIX_DIR --init   (create the prefix, start its server)
@@ -29,7 +29,11 @@ find_tool() {
   return 1
 }
 
-wine=$(find_tool wine64 /usr/lib/wine/wine64 /usr/lib64/wine/wine64) || {
+# PAGORA_WINE names another loader: the 32-bit one (/usr/lib/wine/wine, from
+# wine32) runs 32-bit programs, in a prefix of its own made with
+# PAGORA_WINEARCH=win32.
+wine=${PAGORA_WINE:-}
+[ -n "$wine" ] || wine=$(find_tool wine64 /usr/lib/wine/wine64 /usr/lib64/wine/wine64) || {
   echo "windows-run.sh: wine64 not found (install the wine64 package)" >&2
   exit 127
 }
@@ -49,7 +53,7 @@ if [ "$1" = "--stop" ]; then
 fi
 mkdir -p "$prefix"
 WINEPREFIX=$(cd "$prefix" && pwd)
-WINEARCH=win64
+WINEARCH=${PAGORA_WINEARCH:-win64}
 WINELOADER=$wine
 WINESERVER=$wineserver
 WINEDEBUG=-all

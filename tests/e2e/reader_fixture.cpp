@@ -9,15 +9,6 @@
 
 namespace pagora_e2e {
 
-const DemoTitle kDemoTitles[5] = {
-    {"Voyage of the Marigold [Silas Penhallow].rb", "card", "Voyage of the Marigold.rb", 41250},
-    {"The Salt Road [Amos Kettleby].rb", "internal", "The Salt Road.rb", 97213},
-    {"The Clockmaker's Apprentice [Eleanor Thistlewood].rb", "internal",
-     "The Clockmaker's Apprentice.rb", 23417},
-    {"Letters from the Fen [Josiah Brandwell].rb", "internal", "Letters from the Fen.rb", 4096},
-    {"A Winter in Vellmark [Harriet Quillon].rb", "internal", "A Winter in Vellmark.rb", 65536},
-};
-
 std::vector<std::string> DemoEntries() {
   std::vector<std::string> entries;
   for (const DemoTitle& title : kDemoTitles) entries.push_back(title.entry);

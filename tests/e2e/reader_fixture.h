@@ -7,21 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/demo_titles.h"
 #include "tests/e2e/simulator_process.h"
 #include "tools/cli/test_support/run_process.h"
 
 namespace pagora_e2e {
 
-// One title of the demo image: its listed name, its storage and file.
-struct DemoTitle {
-  const char* entry;
-  const char* storage;
-  const char* file;
-  std::uint64_t size;
-};
-
-// The demo reader's titles in listing order (the reverse of the reader's).
-extern const DemoTitle kDemoTitles[5];
 
 // The entry names of kDemoTitles, in order.
 std::vector<std::string> DemoEntries();

@@ -55,7 +55,10 @@ FrameServer::FrameServer(Device* device, ServerConfig config)
 FrameServer::~FrameServer() { Shutdown(); }
 
 bool FrameServer::Start(std::string* error) {
-  if (!config_.control_path.empty()) {
+  if (config_.tcp_port != 0) {
+    control_fd_ = ListenLoopback(static_cast<std::uint16_t>(config_.tcp_port + 1), error);
+    if (control_fd_ < 0) return false;
+  } else if (!config_.control_path.empty()) {
     control_fd_ = ListenUnix(config_.control_path, error);
     if (control_fd_ < 0) return false;
   }
@@ -68,7 +71,8 @@ bool FrameServer::Start(std::string* error) {
 
 bool FrameServer::Plug(std::string* error) {
   if (listen_fd_ >= 0) return true;
-  listen_fd_ = ListenUnix(config_.socket_path, error);
+  listen_fd_ = config_.tcp_port != 0 ? ListenLoopback(config_.tcp_port, error)
+                                     : ListenUnix(config_.socket_path, error);
   return listen_fd_ >= 0;
 }
 
@@ -77,7 +81,7 @@ void FrameServer::Unplug() {
   if (listen_fd_ >= 0) {
     ::close(listen_fd_);
     listen_fd_ = -1;
-    ::unlink(config_.socket_path.c_str());
+    if (config_.tcp_port == 0) ::unlink(config_.socket_path.c_str());
   }
 }
 
@@ -88,7 +92,7 @@ void FrameServer::Shutdown() {
   if (control_fd_ >= 0) {
     ::close(control_fd_);
     control_fd_ = -1;
-    ::unlink(config_.control_path.c_str());
+    if (config_.tcp_port == 0) ::unlink(config_.control_path.c_str());
   }
 }
 

@@ -25,6 +25,7 @@ constexpr double kUsbBytesPerSecond = 1.2e6;
 struct ServerConfig {
   std::string socket_path;
   std::string control_path;  // empty: no control channel
+  std::uint16_t tcp_port = 0;  // non-zero: reader on 127.0.0.1 here, control on the next port
   double bytes_per_second = 0;  // pace the link at this rate; 0: as fast as it goes
   bool log = false;          // every control call to stderr
   int wake_fd = -1;          // readable when the server must stop (signals)

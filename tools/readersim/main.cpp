@@ -91,13 +91,18 @@ int main(int argc, char** argv) {
   ServerConfig config;
   config.socket_path = options.socket_dir + "/" + options.name;
   config.control_path = options.control_path;
+  config.tcp_port = options.tcp_port;
   config.bytes_per_second = options.usb_speed ? kUsbBytesPerSecond : 0;
   config.log = options.log;
   config.wake_fd = InstallStopSignals();
   FrameServer server(&device, config);
   if (!server.Start(&error)) return Fail(error);
 
-  std::fprintf(stderr, "pagora-readersim: reader at %s, %s\n", config.socket_path.c_str(),
+  const std::string where = options.tcp_port != 0
+                                ? "127.0.0.1:" + std::to_string(options.tcp_port) +
+                                      " (control on the next port)"
+                                : config.socket_path;
+  std::fprintf(stderr, "pagora-readersim: reader at %s, %s\n", where.c_str(),
                image ? ("image " + options.image_dir).c_str()
                      : "built-in demo (changes kept in memory)");
   std::printf("ready\n");

@@ -15,7 +15,9 @@ std::string DefaultSocketDir(const char* reader_dir, const char* runtime_dir, un
 
 namespace {
 
-enum LongOption { kImage = 256, kWriteDemo, kSocketDir, kName, kControl, kFailNext, kUsbSpeed, kLog };
+enum LongOption {
+  kImage = 256, kWriteDemo, kSocketDir, kName, kControl, kTcp, kFailNext, kUsbSpeed, kLog
+};
 
 constexpr option kLongOptions[] = {
     {"image", required_argument, nullptr, kImage},
@@ -23,6 +25,7 @@ constexpr option kLongOptions[] = {
     {"socket-dir", required_argument, nullptr, kSocketDir},
     {"name", required_argument, nullptr, kName},
     {"control", required_argument, nullptr, kControl},
+    {"tcp", required_argument, nullptr, kTcp},
     {"fail-next", required_argument, nullptr, kFailNext},
     {"usb-speed", no_argument, nullptr, kUsbSpeed},
     {"log", no_argument, nullptr, kLog},
@@ -92,6 +95,15 @@ bool ParseOptions(const std::vector<std::string>& args, const std::string& defau
           return false;
         }
         break;
+      case kTcp: {
+        std::uint32_t port = 0;
+        if (!ParseNumber(value, &port) || port == 0 || port > 65534) {
+          *error = "--tcp needs a port from 1 to 65534, not '" + value + "'";
+          return false;
+        }
+        options->tcp_port = static_cast<std::uint16_t>(port);
+        break;
+      }
       case kUsbSpeed: options->usb_speed = true; break;
       case kLog: options->log = true; break;
       default: options->help = true; break;
@@ -129,6 +141,9 @@ on standard output once it listens.
   --control PATH     control socket taking the lines "unplug", "replug",
                      "fail N [code]" and "quit"; must lie outside the socket
                      folder, where every socket counts as a reader
+  --tcp PORT         serve the reader on 127.0.0.1:PORT instead of a socket
+                     file, and the control channel on PORT+1 (for hosts
+                     without Unix-domain sockets, such as Wine)
   --usb-speed        move bytes no faster than USB full speed (about 1.2 MB/s)
   --log              log every control call to standard error
   --fail-next N      the next N control calls fail with error 31

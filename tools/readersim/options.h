@@ -13,6 +13,10 @@ struct Options {
   std::string socket_dir;
   std::string name = "reader0";
   std::string control_path;
+  // Non-zero: the reader listens on 127.0.0.1 at this port instead of its
+  // Unix socket, and the control channel at the next port, for hosts whose
+  // sockets know no Unix domain (Wine's Winsock).
+  std::uint16_t tcp_port = 0;
   bool usb_speed = false;
   bool log = false;
   bool help = false;

@@ -34,6 +34,8 @@ TEST(Options, ParsesEveryOptionAndRefusesMistakes) {
       {"flag with a value", {"--log=yes"}, false, "--log takes no value"},
       {"count not a number", {"--fail-next", "-1"}, false, "--fail-next needs a count"},
       {"image and demo output", {"--image", "a", "--write-demo", "b"}, false, "do not go together"},
+      {"loopback port", {"--tcp", "40123"}, true, ""},
+      {"loopback port out of range", {"--tcp", "65535"}, false, "--tcp needs a port"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

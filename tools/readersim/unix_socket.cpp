@@ -1,6 +1,8 @@
 #include "unix_socket.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,6 +64,27 @@ int ListenUnix(const std::string& path, std::string* error) {
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd, 8) != 0) {
     *error = Errno(path);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int ListenLoopback(std::uint16_t port, std::string* error) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    *error = Errno("socket");
+    return -1;
+  }
+  const int yes = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 8) != 0) {
+    *error = Errno("127.0.0.1:" + std::to_string(port));
     ::close(fd);
     return -1;
   }
