@@ -161,10 +161,9 @@ void StoreStatusValue(ReaderState& state, StatusRecord* record, bool keep) {
 
 int RefreshStatus(ReaderState& state) {
   ClearStatusList(state);
-  std::int32_t length = kReplyLimit;
-  if (DevQuery(state, "__STATUS", state.reply, &length) != 0) return -1;
-  state.reply[length] = '\0';
-  ForEachLine(state.reply, [&state](char* line, bool) {
+  Reply reply;
+  if (DevQueryWhole(state, "__STATUS", &reply) != 0) return -1;
+  ForEachLine(reply.text(), [&state](char* line, bool) {
     if (std::strchr(line, '=') == nullptr) return;
     auto* record = static_cast<StatusRecord*>(Os().allocate(sizeof(StatusRecord)));
     if (record == nullptr) return;

@@ -78,16 +78,15 @@ int AddEntry(ReaderState& state, int storage, DirectoryEntry** current, char* wo
 int RefreshStorageTree(ReaderState& state, int storage) {
   DirectoryEntry& root = state.roots[storage];
   ClearChildren(root);
-  std::int32_t length = kReplyLimit;
   const char* name = storage == kStorageCard ? "__SMDIR" : "__DIR";
-  if (DevQuery(state, name, state.reply, &length) != 0) return -1;
-  state.reply[length] = '\0';
+  Reply reply;
+  if (DevQueryWhole(state, name, &reply) != 0) return -1;
 
   DirectoryEntry* current = &root;
   int line_number = 0;
   int result = 0;
   char work[256];
-  ForEachLine(state.reply, [&](char* line, bool newline) {
+  ForEachLine(reply.text(), [&](char* line, bool newline) {
     if (result != 0) return;
     const int n = line_number++;
     std::size_t length_of_line = std::strlen(line);

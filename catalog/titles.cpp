@@ -86,10 +86,9 @@ TitleRecord* ParseTitleLine(TitleRecord* record, char* line) {
 
 int RefreshTitles(ReaderState& state) {
   ClearTitleList(state);
-  std::int32_t length = kReplyLimit;
-  if (DevQuery(state, "__TITLES", state.reply, &length) != 0) return -1;
-  state.reply[length] = '\0';
-  ForEachLine(state.reply, [&state](char* line, bool) {
+  Reply reply;
+  if (DevQueryWhole(state, "__TITLES", &reply) != 0) return -1;
+  ForEachLine(reply.text(), [&state](char* line, bool) {
     char* first = std::strchr(line, '=');
     if (first == nullptr) return;
     if (first == std::strrchr(line, '=')) {

@@ -126,24 +126,37 @@ std::int32_t Percent(std::int64_t done, std::int64_t total) {
   return static_cast<std::int32_t>(p);
 }
 
-int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* length) {
-  const Platform& os = Os();
-  if (DevOpen(state) != 0) return -1;
-  const std::int32_t limit = *length > 0 ? *length : 0;
+namespace {
 
-  std::int32_t room = limit < DEV_BLOCK_SIZE ? limit : DEV_BLOCK_SIZE;
+// Opens the link and makes a query's start call, its first block going to
+// `buffer` (`room` bytes). Gives the block's length, or -1: the link failed
+// (the state reset) or the reply holds nothing (kErrorHandleEof).
+std::int32_t FirstBlock(ReaderState& state, const char* name, char* buffer, std::int32_t room) {
+  if (DevOpen(state) != 0) return -1;
   std::uint32_t returned = 0;
-  if (os.device_io_control(state.device, IOCTL_DEV_QUERY_START, name,
-                           static_cast<std::uint32_t>(NameSize(name)), buffer,
-                           static_cast<std::uint32_t>(room), &returned) == 0) {
+  if (Os().device_io_control(state.device, IOCTL_DEV_QUERY_START, name,
+                             static_cast<std::uint32_t>(NameSize(name)), buffer,
+                             static_cast<std::uint32_t>(room), &returned) == 0) {
     ResetAfterFailure(state);
     return -1;
   }
-  std::int32_t received = BlockLength(returned, room);
+  const std::int32_t received = BlockLength(returned, room);
   if (received == 0) {
     DevRelease(state, false);
     return Fail(kErrorHandleEof);
   }
+  return received;
+}
+
+}  // namespace
+
+int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* length) {
+  const Platform& os = Os();
+  const std::int32_t limit = *length > 0 ? *length : 0;
+  std::int32_t room = limit < DEV_BLOCK_SIZE ? limit : DEV_BLOCK_SIZE;
+  std::int32_t received = FirstBlock(state, name, buffer, room);
+  if (received < 0) return -1;
+  std::uint32_t returned = 0;
   // A full block says the reply may go on; a shorter one ends it.
   for (std::int32_t block = received; block == DEV_BLOCK_SIZE && received < limit;) {
     room = limit - received < DEV_BLOCK_SIZE ? limit - received : DEV_BLOCK_SIZE;
@@ -161,12 +174,77 @@ int DevQuery(ReaderState& state, const char* name, char* buffer, std::int32_t* l
   return 0;
 }
 
-int DevDownload(ReaderState& state, const char* name, const LocalPath& local_path,
-                std::int32_t expected, ProgressFn progress, bool replace) {
+Reply::~Reply() {
+  if (owned_) Os().release(text_);
+}
+
+int DevQueryWhole(ReaderState& state, const char* name, Reply* reply) {
   const Platform& os = Os();
+  // The state's buffer first; a longer reply moves to a block twice as
+  // large each time the one it is in fills up.
+  char* buffer = state.reply;
+  std::int32_t capacity = kReplyLimit;
+  bool owned = false;
+  const auto give_back = [&] {
+    if (owned) os.release(buffer);
+  };
+  std::int32_t received = FirstBlock(state, name, buffer, DEV_BLOCK_SIZE);
+  if (received < 0) return -1;
+  std::uint32_t returned = 0;
+  bool cut = false;
+  // A full block says the reply may go on; a shorter one ends it.
+  for (std::int32_t block = received; block == DEV_BLOCK_SIZE;) {
+    if (received == capacity) {
+      if (capacity == kMaxWholeReply) {
+        cut = true;
+        break;
+      }
+      const std::int32_t grown = capacity > kMaxWholeReply / 2 ? kMaxWholeReply : 2 * capacity;
+      char* larger = static_cast<char*>(os.allocate(static_cast<std::size_t>(grown) + 1));
+      if (larger == nullptr) {
+        give_back();
+        DevRelease(state, false);
+        return Fail(kErrorNotEnoughMemory);
+      }
+      std::memcpy(larger, buffer, static_cast<std::size_t>(received));
+      give_back();
+      buffer = larger;
+      owned = true;
+      capacity = grown;
+    }
+    returned = 0;
+    if (os.device_io_control(state.device, IOCTL_DEV_QUERY_NEXT, nullptr, 0, buffer + received,
+                             DEV_BLOCK_SIZE, &returned) == 0) {
+      give_back();
+      ResetAfterFailure(state);
+      return -1;
+    }
+    block = BlockLength(returned, DEV_BLOCK_SIZE);
+    received += block;
+  }
+  DevRelease(state, false);
+  if (cut) {
+    while (received > 0 && buffer[received - 1] != '\n') --received;
+  }
+  buffer[received] = '\0';
+  if (reply->owned_) os.release(reply->text_);
+  reply->text_ = buffer;
+  reply->length_ = received;
+  reply->owned_ = owned;
+  reply->cut_ = cut;
+  return 0;
+}
+
+int DevDownload(ReaderState& state, const char* name, const LocalPath& local_path,
+                std::int32_t expected, ProgressFn progress, bool replace, bool* local) {
+  const Platform& os = Os();
+  bool unused = false;
+  if (local == nullptr) local = &unused;
+  *local = false;
   if (DevOpen(state) != 0) return -1;
   PartFile part(local_path);
   if (!part.ok()) {
+    *local = true;
     DevRelease(state, false);
     return -1;
   }
@@ -193,6 +271,7 @@ int DevDownload(ReaderState& state, const char* name, const LocalPath& local_pat
     const int wrote =
         os.write_file(part.handle(), block, static_cast<std::uint32_t>(length), &written);
     if (wrote == 0 || written != static_cast<std::uint32_t>(length)) {
+      *local = true;
       DevRelease(state, false);
       // A short write succeeds as a call and leaves no error of its own.
       return wrote == 0 ? -1 : Fail(kErrorDiskFull);
@@ -207,7 +286,11 @@ int DevDownload(ReaderState& state, const char* name, const LocalPath& local_pat
     }
   }
   DevRelease(state, false);
-  return part.Commit(local_path, replace);
+  if (part.Commit(local_path, replace) != 0) {
+    *local = true;
+    return -1;
+  }
+  return 0;
 }
 
 int DevUpload(ReaderState& state, const char* buffer, std::int32_t data_len,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -39,6 +40,51 @@ class ExchangeTest : public ::testing::Test {
   StatePtr state = MakeState();
   TempDir dir;
 };
+
+TEST_F(ExchangeTest, WholeRepliesGrowInWholeBlocks) {
+  const std::string lines = [] {
+    std::string text;
+    for (int i = 0; text.size() < (17u << 20); ++i) text += "T=title=\"" + std::to_string(i) + "\"\n";
+    return text;
+  }();
+  struct Case {
+    const char* label;
+    std::size_t reply;
+    std::size_t length;  // what the reply holds
+    std::size_t nexts;   // continuation calls
+    bool cut;
+  } cases[] = {
+      // Replies below the old limit take the calls they always took.
+      {"short first block", 10, 10, 0, false},
+      {"three blocks", 10000, 10000, 2, false},
+      {"just below the old limit", 65535, 65535, 15, false},
+      // A full last block asks once more to see the end.
+      {"exactly the old limit", 65536, 65536, 16, false},
+      {"past the old limit", 200000, 200000, 48, false},
+      {"past the bound: cut at the last whole line", lines.size(),
+       lines.rfind('\n', (16u << 20) - 1) + 1, (16u << 20) / 4096 - 1, true},
+  };
+  for (const Case& c : cases) {
+    fake.ClearCalls();
+    fake.SetReply("__TITLES", lines.substr(0, c.reply));
+    Reply reply;
+    ASSERT_EQ(DevQueryWhole(*state, "__TITLES", &reply), 0) << c.label;
+    ASSERT_EQ(static_cast<std::size_t>(reply.length()), c.length) << c.label;
+    EXPECT_TRUE(std::memcmp(reply.text(), lines.data(), c.length) == 0) << c.label;
+    EXPECT_EQ(reply.text()[c.length], '\0') << c.label;
+    EXPECT_EQ(reply.cut(), c.cut) << c.label;
+    EXPECT_EQ(fake.ControlCalls(IOCTL_DEV_QUERY_NEXT).size(), c.nexts) << c.label;
+    for (std::uint32_t room : Rooms(IOCTL_DEV_QUERY_NEXT)) EXPECT_EQ(room, 4096u) << c.label;
+  }
+  EXPECT_EQ(fake.live_allocations(), 0u) << "every larger buffer given back";
+  // Without memory to grow into, the query fails and holds nothing.
+  fake.SetReply("__TITLES", lines.substr(0, 100000));
+  fake.FailAllocation(fake.allocations() + 1);
+  Reply reply;
+  EXPECT_EQ(DevQueryWhole(*state, "__TITLES", &reply), -1);
+  EXPECT_EQ(Os().get_last_error(), kErrorNotEnoughMemory);
+  EXPECT_EQ(fake.live_allocations(), 0u);
+}
 
 TEST_F(ExchangeTest, QueryReadsBlocksUpToTheLimit) {
   struct Case {

@@ -216,6 +216,14 @@ TYPED_TEST(PlatformContract, LocalFilesAndTheirErrors) {
   ASSERT_NE(os.delete_file(path.c_str()), 0);
   EXPECT_EQ(os.delete_file(path.c_str()), 0);
   EXPECT_EQ(os.get_last_error(), 2u);
+#if !defined(_WIN32)
+  // A device with no room left: the Windows code of a full disk.
+  OsHandle full = os.create_file("/dev/full", kGenericWrite, 0, kOpenExisting, 0);
+  ASSERT_NE(full, InvalidOsHandle());
+  EXPECT_EQ(os.write_file(full, "x", 1, &n), 0);
+  EXPECT_EQ(os.get_last_error(), kErrorDiskFull);
+  os.close_handle(full);
+#endif
   os.set_last_error(1234);
   EXPECT_EQ(os.get_last_error(), 1234u);
 }
@@ -370,6 +378,47 @@ bool TakeRequest(int fd, std::size_t chunk = 1u << 30,
 
 void SendBytes(int fd, const std::string& bytes) {
   send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+TEST(SocketSubstitute, BytesAfterAResponseFailTheNextCall) {
+  struct Case {
+    const char* label;
+    std::string after;  // what the peer sends after its first response
+    std::uint32_t error;
+  } cases[] = {
+      {"the response repeated", Frame(1, 0, "first"), kErrorGenFailure},
+      {"a frame appended", Frame(1, 0, "other answer"), kErrorGenFailure},
+      {"a stray byte", "x", kErrorGenFailure},
+      {"the connection closed", "", kErrorDeviceNotConnected},
+  };
+  const Platform& os = NativePlatform();
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string path = dir.File("reader0");
+    const std::string after = c.after;
+    ScriptedPeer peer(path, [after](int fd) {
+      TakeRequest(fd);
+      SendBytes(fd, Frame(1, 0, "first") + after);
+      if (after.empty()) shutdown(fd, SHUT_WR);
+      return true;
+    });
+    OsHandle dev = os.create_file(path.c_str(), kGenericRead | kGenericWrite,
+                                  kFileShareRead | kFileShareWrite, kOpenExisting, 0);
+    ASSERT_NE(dev, InvalidOsHandle()) << c.label;
+    char out[50];
+    std::uint32_t returned = 0;
+    ASSERT_NE(os.device_io_control(dev, IOCTL_DEV_PROBE, nullptr, 0, out, sizeof out, &returned), 0)
+        << c.label;
+    EXPECT_EQ(std::string(out, returned), "first") << c.label;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the rest has arrived
+    EXPECT_EQ(os.device_io_control(dev, IOCTL_DEV_PROBE, nullptr, 0, out, sizeof out, &returned), 0)
+        << c.label;
+    EXPECT_EQ(os.get_last_error(), c.error) << c.label;
+    EXPECT_EQ(os.device_io_control(dev, IOCTL_DEV_PROBE, nullptr, 0, out, sizeof out, &returned), 0)
+        << c.label << ": the connection is dropped";
+    os.close_handle(dev);
+    EXPECT_FALSE(peer.GaveUp()) << c.label;
+  }
 }
 
 TEST(SocketSubstitute, ASilentReaderFailsAsLostAndASlowOneIsWaitedFor) {

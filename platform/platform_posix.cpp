@@ -70,6 +70,9 @@ std::uint32_t ErrnoToWindows(int error) {
     case EACCES:
     case EPERM: return kErrorAccessDenied;
     case EEXIST: return kErrorFileExists;
+    case ENOSPC:  // no room, or no inode left
+    case EDQUOT: return kErrorDiskFull;
+    case EROFS: return kErrorWriteProtect;
     default: return kErrorOtherIo;
   }
 }
@@ -339,6 +342,15 @@ int IoControl(OsHandle h, std::uint32_t code, const void* in, std::uint32_t in_l
   *returned = 0;
   PosixHandle* device = AsHandle(h, Kind::kDevice);
   if (device == nullptr) return Fail(1);  // ERROR_INVALID_FUNCTION
+  // Every byte the reader sent belongs to an answer already taken: one
+  // still waiting (a repeated or appended response) would be read as the
+  // answer to this request, so the stream is out of step.
+  pollfd pending{device->fd, POLLIN, 0};
+  if (poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN) != 0) {
+    char byte;
+    const ssize_t n = recv(device->fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return Broken(device, n > 0 ? kErrorGenFailure : kErrorDeviceNotConnected);
+  }
   unsigned char header[12];
   PutWord(header, code);
   PutWord(header + 4, in_len);

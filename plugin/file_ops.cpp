@@ -48,7 +48,11 @@ int MeasureFile(const LocalPath& path, std::uint32_t* length) {
 
 }  // namespace
 
-int MapTransferError(std::uint32_t error) {
+int MapTransferError(std::uint32_t error, bool local) {
+  if (local && (error == kErrorDiskFull || error == kErrorHandleDiskFull ||
+                error == kErrorWriteProtect)) {
+    return FS_FILE_WRITEERROR;
+  }
   switch (error) {
     case kErrorFileNotFound:
     case kErrorPathNotFound:
@@ -83,8 +87,10 @@ int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_
   const TitleRecord& title = *Cursor().title;
   char filename[sizeof title.filename];
   std::memcpy(filename, title.filename, sizeof filename);
-  if (DevDownload(state, filename, local_name, title.size, ReportProgress, overwrite) != 0) {
-    return MapTransferError(Os().get_last_error());
+  bool local = false;
+  if (DevDownload(state, filename, local_name, title.size, ReportProgress, overwrite, &local) !=
+      0) {
+    return MapTransferError(Os().get_last_error(), local);
   }
   AskProgress(100);
   return FS_FILE_OK;

@@ -11,8 +11,10 @@ namespace pagora {
 struct ReaderState;
 struct StorageEntry;
 
-// The host's result code for a transfer that failed with `error`.
-int MapTransferError(std::uint32_t error);
+// The host's result code for a transfer that failed with `error`; `local`
+// when a local file call of a download failed, where want of room (a full
+// disk, no inode, a read-only medium) is the user's side: a write error.
+int MapTransferError(std::uint32_t error, bool local = false);
 
 // The operations behind the exports. Remote names are reader text, local
 // names the host's own, in the form its export set takes; the export has

@@ -260,9 +260,19 @@ TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
   struct Case {
     std::uint32_t error;
     int result;
-  } cases[] = {{2, FS_FILE_NOTFOUND},  {3, FS_FILE_NOTFOUND},   {4, FS_FILE_NOTFOUND},
-               {5, FS_FILE_NOTFOUND},  {80, FS_FILE_EXISTS},    {31, FS_FILE_READERROR},
-               {1167, FS_FILE_READERROR}, {6, FS_FILE_READERROR}};
+    int local_result;  // when a download's local write fails with the error
+  } cases[] = {{2, FS_FILE_NOTFOUND, FS_FILE_NOTFOUND},
+               {3, FS_FILE_NOTFOUND, FS_FILE_NOTFOUND},
+               {4, FS_FILE_NOTFOUND, FS_FILE_NOTFOUND},
+               {5, FS_FILE_NOTFOUND, FS_FILE_NOTFOUND},
+               {80, FS_FILE_EXISTS, FS_FILE_EXISTS},
+               {31, FS_FILE_READERROR, FS_FILE_READERROR},
+               {1167, FS_FILE_READERROR, FS_FILE_READERROR},
+               {6, FS_FILE_READERROR, FS_FILE_READERROR},
+               // Want of room is the user's side only when a local call failed.
+               {kErrorDiskFull, FS_FILE_READERROR, FS_FILE_WRITEERROR},
+               {kErrorHandleDiskFull, FS_FILE_READERROR, FS_FILE_WRITEERROR},
+               {kErrorWriteProtect, FS_FILE_READERROR, FS_FILE_WRITEERROR}};
   for (const Case& c : cases) {
     // Downloads: the start call of the transfer fails.
     Reset(Reader());
@@ -274,6 +284,12 @@ TEST_F(FileOpsTest, FailedTransfersMapTheLastError) {
       return call.control_code == IOCTL_DEV_QUERY_START && call.input.c_str() == std::string("\\book\\Atlas.rb");
     }, c.error);
     EXPECT_EQ(Get("Atlas [].rb", dir.File("a.rb"), 0), c.result) << c.error;
+    // Downloads: the local write fails.
+    local.ClearFailures();
+    List();
+    local.FailWhen([](const FakeCall& call) { return call.op == "write_file"; }, c.error);
+    EXPECT_EQ(Get("Atlas [].rb", dir.File("a.rb"), 0), c.local_result) << c.error << " locally";
+    local.ClearFailures();
     // Uploads: the start call of the upload fails.
     local.SetReply("__STATUS", "FLASHFREE=\"100000\"\n");
     local.FailWhen([](const FakeCall& call) { return call.control_code == IOCTL_DEV_UPLOAD_START; },

@@ -9,6 +9,7 @@
 #include "devlink/device.h"
 #include "devlink/exchange.h"
 #include "plugin/listing.h"
+#include "plugin/title_names.h"
 #include "testing/plugin_fixture.h"
 
 namespace pagora {
@@ -44,6 +45,29 @@ TEST_F(ListingTest, ExampleReaderListsTitlesNewestFirst) {
   }
   EXPECT_EQ(sequence, (std::vector<std::string>{"probe", "__DIR", "probe", "__SMDIR", "probe",
                                                 "__TITLES", "probe"}));
+}
+
+TEST_F(ListingTest, ALargeCatalogListsWhole) {
+  // 3,000 books on the card, far past one 64 KiB reply each: every title is
+  // listed and found, none of them twice.
+  std::string card = kDirHeader + DirLine(false, "BOOK", "", "-D---", "0", "book") + "\n";
+  std::string titles = "TITLECOUNT=\"3000\"\n";
+  for (int i = 0; i < 3000; ++i) {
+    const std::string file = "Small Book Number " + std::to_string(i) + ".rb";
+    card += DirLine(true, "B" + std::to_string(i), "RB", "-----", "100", file) + "\n";
+    titles += "T" + std::to_string(i) + "=title=\"Small Book Number " + std::to_string(i) +
+              "\" author=\"A. Writer\" filename=\"\\SM\\book\\" + file + "\" size=\"100\"\n";
+  }
+  ASSERT_GT(titles.size(), 3u * 65536);
+  fake.SetReply("__DIR", "");
+  fake.SetReply("__SMDIR", card);
+  fake.SetReply("__TITLES", titles);
+  const auto listed = List();
+  ASSERT_EQ(listed.size(), 3000u);
+  EXPECT_EQ(listed.front().first, "Small Book Number 2999 [A. Writer].rb");
+  EXPECT_EQ(listed.back().first, "Small Book Number 0 [A. Writer].rb");
+  std::string remote = Remote("Small Book Number 1234 [A. Writer].rb");
+  EXPECT_NE(FindTitleByName(Reader(), remote.c_str()), nullptr) << "linked on the card";
 }
 
 TEST_F(ListingTest, FindDataCarriesExactlyTheEntryFields) {

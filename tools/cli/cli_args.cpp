@@ -157,9 +157,10 @@ std::string UsageText() {
          "  -h, --help         show this text\n"
          "\n"
          "Progress is a bar on a terminal and 'source -> target: N%' lines otherwise.\n"
-         "During a transfer, Ctrl-C asks the plugin to abort at its next progress\n"
-         "report (a move whose transfer still ends stays a copy); a second Ctrl-C\n"
-         "ends pagora-cli at once.\n"
+         "During a transfer, Ctrl-C (or SIGTERM, SIGHUP) asks the plugin to abort at\n"
+         "its next progress report, and a cancelled download leaves nothing behind (a\n"
+         "move whose transfer still ends stays a copy); a second signal ends\n"
+         "pagora-cli at once and may leave a temporary ~pgr....tmp beside the target.\n"
          "\n" +
          ExitStatusTable();
 }

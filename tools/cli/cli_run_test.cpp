@@ -203,11 +203,13 @@ TEST_F(CliRun, EveryTransferResultHasAMessageAndStatus) {
   WriteFile(reader_ / "R [A].rb", "r");
   WriteFile(work_ / "up.rb", "u");
   for (int code : {0, 1, 2, 3, 4, 5, 6, 7, -3}) {
-    const ResultInfo info = DescribeResult(code);
     env_["FAKE_READER_RESULT"] = std::to_string(code);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"get", "--overwrite", "R [A].rb", "down.rb"},
           {"put", "up.rb"}}) {
+      // A write error is the local disk's in a download, the reader's in an upload.
+      const ResultInfo info =
+          DescribeResult(code, args[0] == "get" ? Direction::kDownload : Direction::kUpload);
       const std::string label = args[0] + " result " + std::to_string(code);
       const Outcome run = Cli(args);
       EXPECT_EQ(run.status, info.exit_status) << label;
@@ -224,12 +226,23 @@ TEST_F(CliRun, CtrlCAnswersAbortAtTheNextReport) {
   WriteFile(reader_ / "I [A].rb", std::string(100, 'i'));
   WriteFile(work_ / "up.rb", "u");
   env_["FAKE_READER_INTERRUPT"] = "1";
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"get", "I [A].rb"}, {"put", "up.rb"}}) {
-    const Outcome run = Cli(args);
-    EXPECT_EQ(run.status, 10 + FS_FILE_USERABORT) << args[0] << ": " << run.err;
-    EXPECT_NE(run.err.find("aborted"), std::string::npos) << run.err;
+  for (const char* signal_name : {"INT", "TERM", "HUP"}) {
+    env_["FAKE_READER_SIGNAL"] = signal_name;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"get", "I [A].rb"}, {"put", "up.rb"}}) {
+      const Outcome run = Cli(args);
+      EXPECT_EQ(run.status, 10 + FS_FILE_USERABORT) << signal_name << " " << args[0] << ": "
+                                                    << run.err;
+      EXPECT_NE(run.err.find("aborted"), std::string::npos) << run.err;
+    }
   }
+  // A second signal ends the host at once, and says what may be left.
+  env_["FAKE_READER_INTERRUPT"] = "twice";
+  env_["FAKE_READER_SIGNAL"] = "TERM";
+  Outcome twice = Cli({"get", "I [A].rb", "twice.rb"});
+  EXPECT_EQ(twice.status, -1) << "ended by the signal";
+  EXPECT_NE(twice.err.find("~pgr"), std::string::npos) << twice.err;
+  env_.erase("FAKE_READER_SIGNAL");
 
   // A plugin that finishes anyway leaves a copy: the move is not completed.
   env_["FAKE_READER_INTERRUPT"] = "ignore";

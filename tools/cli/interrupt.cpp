@@ -3,6 +3,8 @@
 #include <csignal>
 
 #if !defined(_WIN32)
+#include <unistd.h>
+
 #include <cstring>
 #endif
 
@@ -12,7 +14,27 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
+#if defined(_WIN32)
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+#else
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int signal_number) {
+  if (g_interrupted == 0) {
+    g_interrupted = 1;
+    return;
+  }
+  // Only calls that are safe in a signal handler from here on.
+  static const char kLeft[] =
+      "\npagora-cli: stopped at once; a temporary file ~pgr....tmp may be left beside the "
+      "target\n";
+  if (write(STDERR_FILENO, kLeft, sizeof kLeft - 1) < 0) {
+    // Nothing more can be said.
+  }
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+#endif
 
 }  // namespace
 
@@ -28,8 +50,8 @@ void CatchInterrupt() {
   sigemptyset(&action.sa_mask);
   // The plugin is blocked in reads and writes on the reader's socket: let
   // them carry on, the abort is asked for at the next progress report.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
 #endif
 }
 

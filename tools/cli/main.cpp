@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
     return kExitModule;
   }
 
-  // Ctrl-C asks a transfer to stop; anything else it ends at once.
+  // Ctrl-C, SIGTERM and SIGHUP ask a transfer to stop; anything else they
+  // end at once.
   if (options.command == Command::kGet || options.command == Command::kPut ||
       options.command == Command::kOpen) {
     CatchInterrupt();

@@ -14,19 +14,25 @@ constexpr ResultInfo kResults[] = {
     {kExitResultBase + FS_FILE_NOTFOUND, "FS_FILE_NOTFOUND",
      "not found (no such title, or an unusable local path)"},
     {kExitResultBase + FS_FILE_READERROR, "FS_FILE_READERROR",
-     "the transfer failed (reader unplugged or not answering?)"},
+     "the transfer failed on the reader's side (unplugged or not answering?)"},
     {kExitResultBase + FS_FILE_WRITEERROR, "FS_FILE_WRITEERROR",
-     "the target could not be written (no room on the reader?)"},
+     "the local file could not be written (disk full or read-only?)"},
     {kExitResultBase + FS_FILE_USERABORT, "FS_FILE_USERABORT", "aborted"},
     {kExitResultBase + FS_FILE_NOTSUPPORTED, "FS_FILE_NOTSUPPORTED",
-     "not supported (resume, or an upload that is no .rb book)"},
+     "not supported (resume; an upload that is no .rb book, whose source cannot be read, or "
+     "whose name the reader cannot hold: outside Windows-1252 or too long)"},
 };
+
+constexpr const char* kNoRoomOnTheReader = "the reader has no room for the book";
 
 constexpr int kResultCount = static_cast<int>(sizeof(kResults) / sizeof(kResults[0]));
 
 }  // namespace
 
-ResultInfo DescribeResult(int code) {
+ResultInfo DescribeResult(int code, Direction direction) {
+  if (code == FS_FILE_WRITEERROR && direction == Direction::kUpload) {
+    return {kResults[code].exit_status, kResults[code].name, kNoRoomOnTheReader};
+  }
   if (code >= 0 && code < kResultCount) return kResults[code];
   return {kExitUnknownResult, "unknown result", "the plugin gave a result code the host does not know"};
 }
@@ -44,7 +50,10 @@ std::string ExitStatusTable() {
     const ResultInfo& info = kResults[code];
     std::string line = "  " + std::to_string(info.exit_status) + "  " + info.name;
     line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
-    table += line + info.message + "\n";
+    table += line + (code == FS_FILE_WRITEERROR ? "get: " : "") + info.message + "\n";
+    if (code == FS_FILE_WRITEERROR) {
+      table += std::string(28, ' ') + "put: " + kNoRoomOnTheReader + "\n";
+    }
   }
   table += "  " + std::to_string(kExitUnknownResult) + "  any other transfer result\n";
   return table;

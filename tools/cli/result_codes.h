@@ -19,9 +19,13 @@ struct ResultInfo {
   const char* message;  // what it means to the user
 };
 
+// Which way a transfer went: the side a write error is on.
+enum class Direction { kDownload, kUpload };
+
 // What a FsGetFile/FsPutFile result means; codes outside the interface's
-// range get kExitUnknownResult and a generic message.
-ResultInfo DescribeResult(int code);
+// range get kExitUnknownResult and a generic message. A write error is the
+// local disk's in a download and the reader's in an upload.
+ResultInfo DescribeResult(int code, Direction direction = Direction::kDownload);
 
 // The table of exit statuses, as printed by --help.
 std::string ExitStatusTable();

@@ -41,6 +41,17 @@ TEST(ResultCodes, EachResultHasItsOwnStatus) {
   }
 }
 
+TEST(ResultCodes, AWriteErrorNamesItsSide) {
+  const std::string download = DescribeResult(FS_FILE_WRITEERROR, Direction::kDownload).message;
+  const std::string upload = DescribeResult(FS_FILE_WRITEERROR, Direction::kUpload).message;
+  EXPECT_NE(download.find("local file"), std::string::npos) << download;
+  EXPECT_NE(upload.find("reader"), std::string::npos) << upload;
+  EXPECT_EQ(DescribeResult(FS_FILE_WRITEERROR, Direction::kUpload).exit_status, 14);
+  const std::string table = ExitStatusTable();
+  EXPECT_NE(table.find("get: " + download), std::string::npos) << table;
+  EXPECT_NE(table.find("put: " + upload), std::string::npos) << table;
+}
+
 TEST(ResultCodes, HelpTableListsEveryStatus) {
   const std::string table = ExitStatusTable();
   for (int code = FS_FILE_EXISTS; code <= FS_FILE_NOTSUPPORTED; ++code) {

@@ -35,9 +35,9 @@ FolderEntry EntryOf(const WIN32_FIND_DATAA& data) {
   return entry;
 }
 
-int ReportResult(int code, const std::string& what, std::FILE* err) {
+int ReportResult(int code, Direction direction, const std::string& what, std::FILE* err) {
   if (code == FS_FILE_OK) return kExitOk;
-  const ResultInfo info = DescribeResult(code);
+  const ResultInfo info = DescribeResult(code, direction);
   std::fprintf(err, "pagora-cli: %s: %s (%s %d)\n", what.c_str(), info.message, info.name, code);
   return info.exit_status;
 }
@@ -72,7 +72,7 @@ int Get(const PluginExports& plugin, const Options& options, const Request& requ
   progress->Begin();
   const int code = plugin.get_file(remote.data(), local.data(), CopyFlags(options), nullptr);
   progress->End();
-  const int status = ReportResult(code, "get '" + request.name + "'", err);
+  const int status = ReportResult(code, Direction::kDownload, "get '" + request.name + "'", err);
   if (status != kExitOk) return status;
   std::fprintf(out, "downloaded '%s' to '%s'\n", request.name.c_str(), request.local.c_str());
   if (options.move && !MoveStillWanted(request.name, err)) return InterruptedMoveStatus();
@@ -102,7 +102,7 @@ int Put(const PluginExports& plugin, const Options& options, const Request& requ
   progress->Begin();
   const int code = plugin.put_file(local.data(), remote.data(), CopyFlags(options));
   progress->End();
-  const int status = ReportResult(code, "put '" + request.local + "'", err);
+  const int status = ReportResult(code, Direction::kUpload, "put '" + request.local + "'", err);
   if (status != kExitOk) return status;
   std::fprintf(out, "uploaded '%s' as '%s'\n", request.local.c_str(), request.name.c_str());
   if (options.move && !MoveStillWanted(request.local, err)) return InterruptedMoveStatus();

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kIniName[] = "reader.ini";
-constexpr char kTempName[] = ".readersim.tmp";
+constexpr char kTempPrefix[] = ".readersim-";
 
 std::string StorageDirName(bool card) { return card ? "card" : "internal"; }
 
@@ -80,8 +80,17 @@ bool WriteAtomically(const fs::path& target, std::string_view data, std::string*
     *error = folder.string() + ": cannot make the folder: " + ec.message();
     return false;
   }
-  fs::path temp = folder / kTempName;
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh name, made exclusively and never through a link: whatever
+  // stands in the folder (a planted link above all) only moves the attempt
+  // on to the next name, and is never written.
+  fs::path temp;
+  int fd = -1;
+  for (int attempt = 1; attempt <= 100 && fd < 0; ++attempt) {
+    temp = folder / (std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
+                     std::to_string(attempt) + ".tmp");
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) return SystemFault(temp, "cannot create", error);
   std::size_t done = 0;
   while (done < data.size()) {
@@ -203,8 +212,18 @@ bool LoadImage(const std::string& dir, Reader* reader, std::string* error) {
              ": not found (every image has one; --write-demo DIR writes a complete image)";
     return false;
   }
+  // A FIFO or a device there would block the start or never end.
+  if (!fs::is_regular_file(ini_path, ec)) {
+    *error = ini_path.string() + ": not a regular file";
+    return false;
+  }
   std::string disk_text;
   if (!ReadWhole(ini_path, &disk_text, error)) return false;
+  // Editors on Windows start UTF-8 with a byte-order mark; it is no text.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (disk_text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+    disk_text.erase(0, kByteOrderMark.size());
+  }
   std::string text;
   if (int line = DiskLinesToReader(disk_text, &text); line != 0) {
     *error = ini_path.string() + ":" + std::to_string(line) +

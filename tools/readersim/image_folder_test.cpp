@@ -1,9 +1,12 @@
 #include "image_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "demo_image.h"
 #include "device.h"
@@ -19,6 +22,11 @@ using testing_support::ReadListing;
 using testing_support::ReadStatusLines;
 using testing_support::ReadTitleAttributes;
 using testing_support::ScratchFolder;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 void WriteText(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
@@ -209,6 +217,43 @@ TEST(ImageFolder, BookFilesWithoutASectionBecomeTitlesNamedAfterThem) {
   EXPECT_EQ(titles[0].file->info.title, "Dropped In");
   EXPECT_EQ(titles[0].file->info.author, "Some One");
   EXPECT_EQ(reader.internal.Used(), 4u);
+}
+
+TEST(ImageFolder, WritesNeverGoThroughALinkAndTheIniMayStartWithAMark) {
+  ScratchFolder scratch;
+  const std::string dir = scratch.path() + "/image";
+  const std::string outside = scratch.path() + "/outside.txt";
+  WriteText(outside, "not the simulator's");
+  std::string error;
+  ASSERT_TRUE(SaveNewImage(dir, DemoReader(), &error)) << error;
+  // Links planted where temporary files could go, under every name tried.
+  for (const std::string& folder : {dir, dir + "/card/book"}) {
+    fs::create_symlink(outside, folder + "/.readersim.tmp");
+    for (int n = 1; n <= 50; ++n) {
+      fs::create_symlink(outside, folder + "/.readersim-" + std::to_string(::getpid()) + "-" +
+                                      std::to_string(n) + ".tmp");
+    }
+  }
+  // A byte-order mark before the first line is no text.
+  WriteText(dir + "/reader.ini", "\xEF\xBB\xBF" + ReadText(dir + "/reader.ini"));
+  Reader reader;
+  ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+  ImageFolder image(dir);
+  Device device(reader, &image);
+  const std::string book(5000, 'b');
+  ASSERT_TRUE(device.Call(kCodeUploadStart, std::string("\\SM\\book\\Linked.rb") + '\0' + book, 0).ok);
+  ASSERT_TRUE(device.Call(kCodeUploadNext, book.substr(4096), 0).ok);
+  const std::string script = "CMD!\nDELTITLE book\\The Salt Road.rb\n";
+  ASSERT_TRUE(device.Call(kCodeUploadStart, std::string("__WHATYOUWANT") + '\0' + script, 0).ok);
+  EXPECT_EQ(ReadText(outside), "not the simulator's");
+  EXPECT_EQ(ReadText(dir + "/card/book/Linked.rb"), book);
+  EXPECT_FALSE(fs::exists(dir + "/internal/book/The Salt Road.rb"));
+
+  // reader.ini must be a file: a FIFO would block the start for ever.
+  ScratchFolder fifo;
+  ASSERT_EQ(::mkfifo((fifo.path() + "/reader.ini").c_str(), 0600), 0);
+  EXPECT_FALSE(LoadImage(fifo.path(), &reader, &error));
+  EXPECT_EQ(error, fifo.path() + "/reader.ini: not a regular file");
 }
 
 TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {

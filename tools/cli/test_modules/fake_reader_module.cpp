@@ -3,8 +3,10 @@
 //   FAKE_READER_DIR        the directory (unset: the reader is disconnected)
 //   FAKE_READER_LOG        a file that receives one line per export call
 //   FAKE_READER_RESULT     a result that FsGetFile/FsPutFile give at once
-//   FAKE_READER_INTERRUPT  raise SIGINT in the middle of a transfer, then
-//                          give up on an abort answer ("ignore": carry on)
+//   FAKE_READER_INTERRUPT  raise a signal in the middle of a transfer, then
+//                          give up on an abort answer ("ignore": carry on;
+//                          "twice": raise it again)
+//   FAKE_READER_SIGNAL     that signal: "TERM", "HUP", else SIGINT
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -81,7 +83,12 @@ int Report(char* source, char* target, int percent) {
 bool InterruptedMidway(char* source, char* target) {
   const char* mode = Env("FAKE_READER_INTERRUPT");
   if (mode == nullptr) return false;
-  std::raise(SIGINT);
+  const char* name = Env("FAKE_READER_SIGNAL");
+  const std::string signal_name = name != nullptr ? name : "";
+  const int signal_number =
+      signal_name == "TERM" ? SIGTERM : signal_name == "HUP" ? SIGHUP : SIGINT;
+  std::raise(signal_number);
+  if (std::strcmp(mode, "twice") == 0) std::raise(signal_number);
   const int answer = Report(source, target, 50);
   return answer != 0 && std::strcmp(mode, "ignore") != 0;
 }
