@@ -13,7 +13,8 @@ constexpr int kReaderStatusKeys = 11;   // the reader's own keys in front of the
 
 // Serves "__DIR" (kFullFiles book files), "__TITLES" (kFullTitles titles,
 // each naming one of those files), "__STATUS" (65,536 bytes each) and an
-// "__SMDIR" with an empty "book" directory.
-void ServeFullReader(FakeDriver& driver);
+// "__SMDIR" with an empty "book" directory. With a `scale`, each reply is
+// that many times as long and holds that many times the lines.
+void ServeFullReader(FakeDriver& driver, int scale = 1);
 
 }  // namespace pagora

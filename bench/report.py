@@ -65,20 +65,33 @@ def info(_):
 
 
 def parser_rows(runs, label, refresh, query):
-    def with_query():
-        rate = get(runs, refresh)["bytes_per_second"] / MB
-        return "%.0f MB/s" % rate, rate
+    small, large = refresh + "/1", refresh + "/16"
+
+    def with_query(name):
+        def compute():
+            rate = get(runs, name)["bytes_per_second"] / MB
+            return "%.0f MB/s" % rate, rate
+        return compute
 
     def alone():
-        parse = seconds(get(runs, refresh), "cpu_time") - seconds(get(runs, query), "cpu_time")
+        parse = seconds(get(runs, small), "cpu_time") - seconds(get(runs, query), "cpu_time")
         rate = REPLY / parse / MB
         return "%.0f MB/s" % rate, rate
 
+    def linear():
+        # Time per byte at 1 MiB against 64 KiB: 1.0 is exactly linear.
+        r = get(runs, small)["bytes_per_second"] / get(runs, large)["bytes_per_second"]
+        return "%.2f x" % r, r
+
     return [
         row("%s, 64 KiB reply (query included)" % label, ">= 200 MB/s",
-            lambda v: v >= 200, with_query),
+            lambda v: v >= 200, with_query(small)),
         row("%s, parse alone (query subtracted)" % label, ">= 200 MB/s",
             lambda v: v >= 200, alone),
+        row("%s, 1 MiB reply (query included)" % label, ">= 200 MB/s",
+            lambda v: v >= 200, with_query(large)),
+        row("%s, time per byte 1 MiB / 64 KiB" % label, "<= 1.5 x",
+            lambda v: v <= 1.5, linear),
     ]
 
 

@@ -21,9 +21,16 @@ std::uint32_t Fate(const FakeCall&) {
 }
 
 std::uint32_t Answer(char* out, std::uint32_t room) {
-  std::size_t length = FuzzByte();
-  length = (length << 8 | FuzzByte()) % 8200;
-  if (g_in.pos >= g_in.size) length = 0;
+  const std::uint8_t high = FuzzByte();
+  const std::uint8_t low = FuzzByte();
+  if (g_in.pos >= g_in.size) return 0;
+  // 0xFE: a full block of lines that costs no more input, so replies past
+  // 64 KiB, and up to the 16 MiB bound, are within the fuzzer's reach.
+  if (high == 0xFE) {
+    for (std::uint32_t i = 0; i < room; ++i) out[i] = i % 61 == 60 ? '\n' : static_cast<char>(low);
+    return room;
+  }
+  std::size_t length = (std::size_t{high} << 8 | low) % 8200;
   const std::size_t available = std::min(length, g_in.size - g_in.pos);
   std::memcpy(out, g_in.data + g_in.pos, std::min<std::size_t>(available, room));
   g_in.pos += available;

@@ -43,6 +43,7 @@ struct PosixHandle {
   int fd;
   PosixHandle* next;  // every open handle, like a process's handle table
   PosixHandle* prev;
+  bool broken;        // kDevice: the framing was lost; every later call fails
   char dir[4096];     // kInfoSet: the reader directory
 };
 
@@ -334,6 +335,7 @@ std::uint32_t GetWord(const unsigned char* p) {
 // if the reader were gone, until a reset reconnects.
 int Broken(PosixHandle* device, std::uint32_t code) {
   shutdown(device->fd, SHUT_RDWR);
+  device->broken = true;
   return Fail(code);
 }
 
@@ -342,6 +344,7 @@ int IoControl(OsHandle h, std::uint32_t code, const void* in, std::uint32_t in_l
   *returned = 0;
   PosixHandle* device = AsHandle(h, Kind::kDevice);
   if (device == nullptr) return Fail(1);  // ERROR_INVALID_FUNCTION
+  if (device->broken) return Fail(kErrorDeviceNotConnected);
   // Every byte the reader sent belongs to an answer already taken: one
   // still waiting (a repeated or appended response) would be read as the
   // answer to this request, so the stream is out of step.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "state/reader_state.h"
+#include "plugin/catalog_guard.h"
 #include "plugin/content_fields.h"
 #include "plugin/execute.h"
 #include "plugin/file_ops.h"
@@ -78,6 +79,16 @@ BOOL FindNextAs(HANDLE handle, FindData* find_data) {
 
 ReaderState& Reader() { return g_module.reader; }
 
+std::atomic<bool>& CatalogInUse() {
+  static std::atomic<bool> in_use{false};
+  return in_use;
+}
+
+bool& ThreadHoldsCatalog() {
+  thread_local bool holds = false;
+  return holds;
+}
+
 }  // namespace pagora
 
 using namespace pagora;
@@ -100,24 +111,29 @@ int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress, OpaqueProc log,
 }
 
 HANDLE WFX_CALL FsFindFirst(char* path, WIN32_FIND_DATAA* find_data) {
+  const CatalogHold hold;
   return FindFirstAs(IsRootPath(path), find_data);
 }
 
 HANDLE WFX_CALL FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* find_data) {
+  const CatalogHold hold;
   return FindFirstAs(IsRootPath(path), find_data);
 }
 
 BOOL WFX_CALL FsFindNext(HANDLE handle, WIN32_FIND_DATAA* find_data) {
+  const CatalogHold hold;
   return FindNextAs(handle, find_data);
 }
 
 BOOL WFX_CALL FsFindNextW(HANDLE handle, WIN32_FIND_DATAW* find_data) {
+  const CatalogHold hold;
   return FindNextAs(handle, find_data);
 }
 
 int WFX_CALL FsFindClose(HANDLE) { return 0; }
 
 int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void*) {
+  const CatalogHold hold;
   SetTransferNames(remote_name, local_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTFOUND;
@@ -125,6 +141,7 @@ int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void
 }
 
 int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_flags, void*) {
+  const CatalogHold hold;
   SetTransferNames(remote_name, local_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTFOUND;
@@ -133,6 +150,7 @@ int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_fl
 
 // An upload name the reader cannot hold is refused before anything else.
 int WFX_CALL FsPutFile(char* local_name, char* remote_name, int copy_flags) {
+  const CatalogHold hold;
   SetTransferNames(local_name, remote_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTSUPPORTED;
@@ -140,6 +158,7 @@ int WFX_CALL FsPutFile(char* local_name, char* remote_name, int copy_flags) {
 }
 
 int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_flags) {
+  const CatalogHold hold;
   SetTransferNames(local_name, remote_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTSUPPORTED;
@@ -147,21 +166,25 @@ int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_fl
 }
 
 BOOL WFX_CALL FsDeleteFile(char* remote_name) {
+  const CatalogHold hold;
   const ReaderName remote(remote_name);
   return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
 }
 
 BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name) {
+  const CatalogHold hold;
   const ReaderName remote(remote_name);
   return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
 }
 
 int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {
+  const CatalogHold hold;
   const ReaderName remote(remote_name);
   return remote.ok ? ExecuteFile(Reader(), remote.text, verb) : FS_EXEC_OK;
 }
 
 int WFX_CALL FsExecuteFileW(HWND, char16_t* remote_name, char16_t* verb) {
+  const CatalogHold hold;
   const ReaderName remote(remote_name);
   const ReaderName verb_text(verb);  // a verb past the reader's set is no verb
   return remote.ok ? ExecuteFile(Reader(), remote.text, verb_text.text) : FS_EXEC_OK;
@@ -186,6 +209,8 @@ int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int, void* fi
   // A name the reader cannot hold finds no title, after the field and the
   // buffer are checked.
   const ReaderName remote(remote_name);
+  const CatalogTry attempt;
+  if (!attempt.held()) return ft_fieldempty;  // being rebuilt or in a transfer: ask again later
   return ContentValue(Reader(), remote.ok ? remote.text : nullptr, field_index, field_value,
                       maxlen, TextForm::kEightBit);
 }
@@ -193,6 +218,8 @@ int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int, void* fi
 int WFX_CALL FsContentGetValueW(char16_t* remote_name, int field_index, int, void* field_value,
                                 int maxlen, int) {
   const ReaderName remote(remote_name);
+  const CatalogTry attempt;
+  if (!attempt.held()) return ft_fieldempty;
   return ContentValue(Reader(), remote.ok ? remote.text : nullptr, field_index, field_value,
                       maxlen, TextForm::kUtf16);
 }

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/content_fields.h"
@@ -659,6 +661,51 @@ TEST_F(ExportsTest, EightBitExportsOnTheSystemsCodePage) {
         << c.label << ": the author in the code page";
   }
   fake.code_page = 0;
+}
+
+TEST_F(ExportsTest, ContentCallsFromAnotherThreadReadAWholeCatalogOrNone) {
+  // A host's worker thread asks for the detail columns while its main
+  // thread lists, downloads and deletes. (The stress is for the thread
+  // sanitizer build; here it holds the answers to the interface's own.)
+  LoadExampleReader(fake);
+  fake.SetReply("\\book\\Atlas.rb", "atlas");
+  std::vector<std::string> names;
+  for (const auto& entry : List()) names.push_back(Remote(entry.first));
+  std::atomic<bool> done{false};
+  std::atomic<int> answered{0};
+  std::atomic<int> wrong{0};
+  std::thread columns([&] {
+    while (!done.load()) {
+      for (std::string name : names) {
+        for (int field = 0; field < 8; ++field) {
+          char value[256];
+          const int type = FsContentGetValue(&name[0], field, 0, value, sizeof value, 0);
+          if (type == ft_string || type == ft_boolean) {
+            ++answered;
+          } else if (type != ft_fieldempty && type != ft_fileerror) {
+            ++wrong;
+          }
+        }
+      }
+    }
+  });
+  const std::string local = dir.File("atlas.rb");
+  for (int round = 0; round < 200; ++round) {
+    List();
+    std::string remote = Remote("Atlas [].rb");
+    std::string target = local;
+    FsGetFile(&remote[0], &target[0], FS_COPYFLAGS_OVERWRITE, nullptr);
+    std::string doomed = Remote("Tide Tables [Bo Lind].rb");
+    FsDeleteFile(&doomed[0]);
+  }
+  // Then the worker's calls go on alone: the catalog is free for them.
+  const int before = answered.load();
+  while (answered.load() == before) {
+  }
+  done = true;
+  columns.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_GT(answered.load(), before);
 }
 
 }  // namespace

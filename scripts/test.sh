@@ -3,7 +3,7 @@
 #   1. builds the native plugin and tools and runs every test (unit,
 #      simulator, command-line host, end to end over the socket);
 #   2. runs the same suite under the address, undefined-behaviour and leak
-#      sanitizers;
+#      sanitizers, and the unit suite under the thread sanitizer;
 #   3. builds both Windows DLLs, checks them as built, and runs the Windows
 #      suite and a Windows host under Wine; packs them into the installation
 #      archive and checks it;
@@ -28,6 +28,11 @@ step "the same under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSaniti
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan -j2
+
+step "the unit suite, with its threaded stress, under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j2
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/pagora_unit_tests
 
 step "Windows builds, DLL checks and the Windows suite under Wine"
 scripts/windows-checks.sh

@@ -62,4 +62,26 @@ void* FindExport(unsigned char* base, const ByteView& image, const Headers& head
   return FunctionAt(base, image, dir, d, ordinal - d.ordinal_base);
 }
 
+int CheckExports(const ByteView& image, const Headers& headers, std::string* error) {
+  const DataDirectory& dir = headers.directories[kExportDirectory];
+  ExportDirectory d;
+  if (!ReadDirectory(image, dir, &d)) return 0;
+  for (std::uint32_t i = 0; i < d.function_count; ++i) {
+    std::uint32_t rva = 0;
+    if (!image.U32(d.functions + 4ull * i, &rva)) {
+      *error = "the export address table runs outside the image";
+      return -1;
+    }
+    const bool forwarder = rva >= dir.rva && rva < std::uint64_t{dir.rva} + dir.size;
+    if (rva == 0 || forwarder) continue;
+    const Section* code = SectionHolding(headers, rva, 1);
+    if (code == nullptr || !code->executable()) {
+      *error = "export ordinal " + std::to_string(d.ordinal_base + i) +
+               " lies outside executable code";
+      return -1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace pe

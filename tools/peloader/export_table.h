@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "tools/peloader/byte_view.h"
 #include "tools/peloader/pe_headers.h"
@@ -12,6 +13,10 @@ namespace pe {
 // export, or only a forwarder to another DLL, or a table outside the image.
 void* FindExport(unsigned char* base, const ByteView& image, const Headers& headers,
                  const char* name);
+
+// Every exported function lies in executable code (forwarders aside).
+// Returns 0, or -1 with `error` naming the export.
+int CheckExports(const ByteView& image, const Headers& headers, std::string* error);
 
 // The same by ordinal (the number the export table gives, base included).
 void* FindExport(unsigned char* base, const ByteView& image, const Headers& headers,

@@ -73,6 +73,29 @@ const Fault kFaults[] = {
        (*f)[ImportNameOffset(*f, l, "MessageBoxA") + 10] = 'X';
      },
      "KERNEL32.dll!Sleeq, USER32.dll!MessageBoxX"},
+    {"a section alignment of 0", [](Bytes* f, const Layout& l) { Put32(f, l.optional + 32, 0); },
+     "section alignment 0x0 is not a power of two"},
+    {"a section alignment of 3", [](Bytes* f, const Layout& l) { Put32(f, l.optional + 32, 3); },
+     "section alignment 0x3 is not a power of two"},
+    {"a misaligned section",
+     [](Bytes* f, const Layout& l) { Put32(f, l.sections + 40 + 12, Get32(*f, l.sections + 40 + 12) + 8); },
+     "is not aligned to 0x1000"},
+    {"overlapping sections",
+     [](Bytes* f, const Layout& l) { Put32(f, l.sections + 40 + 12, Get32(*f, l.sections + 12)); },
+     "sections .text and .data overlap"},
+    {"the entry point in data",
+     [](Bytes* f, const Layout& l) { Put32(f, l.optional + 16, Get32(*f, l.sections + 40 + 12)); },
+     "the entry point lies outside executable code"},
+    {"an export in data",
+     [](Bytes* f, const Layout& l) {
+       const std::uint32_t exports = FileOffset(l.headers, l.headers.directories[0].rva);
+       const std::uint32_t table = FileOffset(l.headers, Get32(*f, exports + 28));
+       Put32(f, table, Get32(*f, l.sections + 40 + 12));
+     },
+     "lies outside executable code"},
+    {"import thunks inside code",
+     [](Bytes* f, const Layout& l) { Put32(f, l.imports + 16, Get32(*f, l.sections + 12)); },
+     "lies outside writable data"},
     {"TLS callbacks outside the image",
      [](Bytes* f, const Layout& l) { Put32(f, l.tls + 12, Get32(*f, l.tls + 12) + 0x10000000u); },
      "the TLS callback list runs outside the image"},

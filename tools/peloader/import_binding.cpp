@@ -14,14 +14,21 @@ struct Descriptor {
 };
 
 // Binds one DLL's names; unknown ones are added to `missing`.
-int BindDll(MappedImage* image, const Descriptor& d, const char* dll, ImportResolver resolve,
-            std::string* missing, std::string* error) {
+int BindDll(MappedImage* image, const Headers& headers, const Descriptor& d, const char* dll,
+            ImportResolver resolve, std::string* missing, std::string* error) {
   const ByteView view = image->view();
   const std::uint32_t names = d.lookup_table != 0 ? d.lookup_table : d.address_table;
   for (std::uint64_t i = 0;; ++i) {
     std::uint32_t entry = 0;
     if (!view.U32(names + 4 * i, &entry)) {
       *error = std::string("the import table of ") + dll + " runs outside the image";
+      return -1;
+    }
+    // The addresses are written over the table: it must be data that is
+    // meant to be written, never code.
+    const Section* table = SectionHolding(headers, d.address_table + 4 * i, 4);
+    if (table == nullptr || !table->writable() || table->executable()) {
+      *error = std::string("the import address table of ") + dll + " lies outside writable data";
       return -1;
     }
     if (entry == 0) return 0;
@@ -69,7 +76,7 @@ int BindImports(MappedImage* image, const Headers& headers, ImportResolver resol
       *error = "an imported DLL's name lies outside the image";
       return -1;
     }
-    if (BindDll(image, d, dll, resolve, &missing, error) != 0) return -1;
+    if (BindDll(image, headers, d, dll, resolve, &missing, error) != 0) return -1;
   }
   if (!missing.empty()) {
     *error = "imports with no stand-in in this host: " + missing;

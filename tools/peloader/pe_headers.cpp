@@ -36,6 +36,7 @@ int ReadSections(const ByteView& file, std::uint32_t table, std::uint16_t count,
     file.U32(at + 12, &section.virtual_address);
     file.U32(at + 16, &section.raw_size);
     file.U32(at + 20, &section.raw_offset);
+    file.U32(at + 36, &section.characteristics);
     if (section.raw_size > 0 && !file.Contains(section.raw_offset, section.raw_size)) {
       return Fault(error, "truncated: section " + section.name + " ends at " +
                               Hex(std::uint64_t{section.raw_offset} + section.raw_size) +
@@ -45,6 +46,20 @@ int ReadSections(const ByteView& file, std::uint32_t table, std::uint16_t count,
     if (std::uint64_t{section.virtual_address} + extent > headers->image_size ||
         section.virtual_address < headers->headers_size) {
       return Fault(error, "section " + section.name + " lies outside the image");
+    }
+    if (section.virtual_address % headers->section_alignment != 0) {
+      return Fault(error, "section " + section.name + " at RVA " + Hex(section.virtual_address) +
+                              " is not aligned to " + Hex(headers->section_alignment));
+    }
+    // Sections follow one another in the table; one that starts inside the
+    // one before would map two contents to the same addresses.
+    if (!headers->sections.empty()) {
+      const Section& before = headers->sections.back();
+      const std::uint32_t before_extent =
+          before.virtual_size > 0 ? before.virtual_size : before.raw_size;
+      if (section.virtual_address < std::uint64_t{before.virtual_address} + before_extent) {
+        return Fault(error, "sections " + before.name + " and " + section.name + " overlap");
+      }
     }
     headers->sections.push_back(section);
   }
@@ -82,6 +97,7 @@ int ParseHeaders(const ByteView& file, Headers* headers, std::string* error) {
   if (optional_size < kDirectoriesOffset || !file.Contains(optional, optional_size) ||
       !file.U32(optional + 16, &headers->entry_point) ||
       !file.U32(optional + 28, &headers->image_base) ||
+      !file.U32(optional + 32, &headers->section_alignment) ||
       !file.U32(optional + 56, &headers->image_size) ||
       !file.U32(optional + 60, &headers->headers_size) ||
       !file.U32(optional + 92, &directory_count)) {
@@ -109,7 +125,28 @@ int ParseHeaders(const ByteView& file, Headers* headers, std::string* error) {
   if (headers->entry_point >= headers->image_size) {
     return Fault(error, "the entry point lies outside the image");
   }
-  return ReadSections(file, optional + optional_size, section_count, headers, error);
+  const std::uint32_t alignment = headers->section_alignment;
+  if (alignment == 0 || (alignment & (alignment - 1)) != 0) {
+    return Fault(error, "section alignment " + Hex(alignment) + " is not a power of two");
+  }
+  if (ReadSections(file, optional + optional_size, section_count, headers, error) != 0) return -1;
+  if (headers->entry_point != 0) {
+    const Section* code = SectionHolding(*headers, headers->entry_point, 1);
+    if (code == nullptr || !code->executable()) {
+      return Fault(error, "the entry point lies outside executable code");
+    }
+  }
+  return 0;
+}
+
+const Section* SectionHolding(const Headers& headers, std::uint64_t rva, std::uint64_t size) {
+  for (const Section& section : headers.sections) {
+    const std::uint32_t extent = section.virtual_size > 0 ? section.virtual_size : section.raw_size;
+    if (rva >= section.virtual_address && rva + size <= std::uint64_t{section.virtual_address} + extent) {
+      return &section;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace pe

@@ -110,6 +110,7 @@ int PeModule::Load(const std::vector<unsigned char>& file, const std::string& pa
   TlsTemplate tls;
   if (ParseHeaders(bytes, &headers_, error) != 0 || image_.Map(bytes, headers_, error) != 0 ||
       ApplyRelocations(&image_, headers_, error) != 0 ||
+      CheckExports(image_.view(), headers_, error) != 0 ||
       BindImports(&image_, headers_, resolve, error) != 0 ||
       ReadTls(&image_, headers_, &tls, &tls_callbacks_, error) != 0) {
     image_.Unmap();
