@@ -180,9 +180,10 @@ void FrameServer::AcceptClients() {
 }
 
 // A client that closed its end, while bytes it sent may still wait unread.
+// Over TCP a closed end shows only as POLLRDHUP: POLLHUP needs both.
 bool FrameServer::ClientHungUp() const {
-  pollfd p{client_.fd, 0, 0};
-  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR)) != 0;
+  pollfd p{client_.fd, POLLRDHUP, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLRDHUP)) != 0;
 }
 
 void FrameServer::DropClient(const char* why) {
