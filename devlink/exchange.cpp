@@ -192,13 +192,25 @@ int DevQueryWhole(ReaderState& state, const char* name, Reply* reply) {
   if (received < 0) return -1;
   std::uint32_t returned = 0;
   bool cut = false;
-  // A full block says the reply may go on; a shorter one ends it.
+  // A full block says the reply may go on; a shorter one ends it. When the
+  // buffer is full the next block is read aside first: only a reply that
+  // does go on is moved to a larger block.
+  char aside[DEV_BLOCK_SIZE];
   for (std::int32_t block = received; block == DEV_BLOCK_SIZE;) {
-    if (received == capacity) {
-      if (capacity == kMaxWholeReply) {
-        cut = true;
-        break;
-      }
+    const bool full = received == capacity;
+    if (full && capacity == kMaxWholeReply) {
+      cut = true;
+      break;
+    }
+    returned = 0;
+    if (os.device_io_control(state.device, IOCTL_DEV_QUERY_NEXT, nullptr, 0,
+                             full ? aside : buffer + received, DEV_BLOCK_SIZE, &returned) == 0) {
+      give_back();
+      ResetAfterFailure(state);
+      return -1;
+    }
+    block = BlockLength(returned, DEV_BLOCK_SIZE);
+    if (full && block > 0) {
       const std::int32_t grown = capacity > kMaxWholeReply / 2 ? kMaxWholeReply : 2 * capacity;
       char* larger = static_cast<char*>(os.allocate(static_cast<std::size_t>(grown) + 1));
       if (larger == nullptr) {
@@ -207,19 +219,12 @@ int DevQueryWhole(ReaderState& state, const char* name, Reply* reply) {
         return Fail(kErrorNotEnoughMemory);
       }
       std::memcpy(larger, buffer, static_cast<std::size_t>(received));
+      std::memcpy(larger + received, aside, static_cast<std::size_t>(block));
       give_back();
       buffer = larger;
       owned = true;
       capacity = grown;
     }
-    returned = 0;
-    if (os.device_io_control(state.device, IOCTL_DEV_QUERY_NEXT, nullptr, 0, buffer + received,
-                             DEV_BLOCK_SIZE, &returned) == 0) {
-      give_back();
-      ResetAfterFailure(state);
-      return -1;
-    }
-    block = BlockLength(returned, DEV_BLOCK_SIZE);
     received += block;
   }
   DevRelease(state, false);
