@@ -195,7 +195,7 @@ int DevQueryWhole(ReaderState& state, const char* name, Reply* reply) {
   // A full block says the reply may go on; a shorter one ends it. When the
   // buffer is full the next block is read aside first: only a reply that
   // does go on is moved to a larger block.
-  char aside[DEV_BLOCK_SIZE];
+  char aside[DEV_BLOCK_SIZE] = {};
   for (std::int32_t block = received; block == DEV_BLOCK_SIZE;) {
     const bool full = received == capacity;
     if (full && capacity == kMaxWholeReply) {
