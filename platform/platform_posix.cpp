@@ -444,13 +444,6 @@ std::uint32_t FileSize(OsHandle h, std::uint32_t* high) {
 
 int Delete(const char* path) { return unlink(path) == 0 ? 1 : FailPath(path); }
 
-void AppendUtf8(char32_t c, std::string* out) {
-  const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-  static constexpr unsigned char kLead[4] = {0x00, 0xC0, 0xE0, 0xF0};
-  *out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
-  for (int i = extra - 1; i >= 0; --i) *out += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
-}
-
 // Without the replace flag the move must not take an existing target's
 // place, not even one that appears at the last moment: renameat2 refuses
 // atomically; a file system without it gets a hard link, which refuses too.
@@ -480,17 +473,14 @@ std::uint32_t Attributes(const char* path) {
 }
 
 // The wide calls: file names here are UTF-8, so each path is converted
-// whole; one that is no UTF-16 names no file.
-bool Utf8Path(const char16_t* path, std::string* out) {
-  for (; *path != 0; ++path) {
-    char32_t c = *path;
-    if (c >= 0xD800 && c <= 0xDBFF && path[1] >= 0xDC00 && path[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (*++path - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      return false;
-    }
-    AppendUtf8(c, out);
-  }
+// whole, by the table's own conversion; one that is no UTF-16 (a lone
+// surrogate) names no file.
+bool Utf8Path(const char16_t* path, std::string* out, std::uint32_t flags = kWcErrInvalidChars) {
+  const int n = Utf8WideCharToMultiByte(kCodePageUtf8, flags, path, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  out->assign(static_cast<std::size_t>(n), '\0');
+  Utf8WideCharToMultiByte(kCodePageUtf8, flags, path, -1, &(*out)[0], n, nullptr, nullptr);
+  out->pop_back();  // the NUL
   return true;
 }
 
@@ -538,13 +528,7 @@ int Message(const char* text, const char* caption, std::uint32_t) {
 // as U+FFFD.
 std::string Utf8Text(const char16_t* text) {
   std::string out;
-  for (const char16_t* p = text; *p != 0; ++p) {
-    const char16_t unit[2] = {*p, 0};
-    const char16_t pair[3] = {p[0], p[1], 0};
-    const bool is_pair = *p >= 0xD800 && *p <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF;
-    if (!Utf8Path(is_pair ? pair : unit, &out)) AppendUtf8(0xFFFD, &out);
-    if (is_pair) ++p;
-  }
+  Utf8Path(text, &out, 0);
   return out;
 }
 
