@@ -13,8 +13,8 @@ bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 void CopyBounded(char* dst, std::size_t width, const char* src) {
   const std::size_t n = src != nullptr ? strnlen(src, width - 1) : 0;
-  std::memcpy(dst, src != nullptr ? src : "", n);
-  std::memset(dst + n, 0, width - n);
+  if (n > 0) std::memcpy(dst, src, n);
+  dst[n] = '\0';
 }
 
 std::int32_t ReadDecimal(const char* text, const char** end) {

@@ -7,8 +7,9 @@
 namespace pagora {
 
 // Copies `src` into the field `dst` of `width` bytes: at most width - 1
-// characters, the rest of the field NUL-filled, so the field always ends with
-// a terminator. A null `src` leaves the field empty.
+// characters and a terminator. The bytes after the terminator are left as
+// they are (a listing fills thousands of fields, and nothing reads past a
+// field's end). A null `src` leaves the field empty.
 void CopyBounded(char* dst, std::size_t width, const char* src);
 
 // Reads a decimal number the way the reader writes them: leading white space
