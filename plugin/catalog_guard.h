@@ -13,31 +13,28 @@ namespace pagora {
 
 std::atomic<bool>& CatalogInUse();
 
-// Whether the calling thread holds the catalog already: an export the host
-// calls from within a progress report does not wait for itself.
-bool& ThreadHoldsCatalog();
+// How many holds are open on the host's main thread, the only thread that
+// takes one: an export the host calls from within a progress report finds
+// the catalog held already and does not wait for itself. Content calls
+// never touch it, so it needs no atomic and no per-thread storage.
+int& CatalogHoldDepth();
 
 // Held by every export that reads or changes the catalog on the host's
 // main thread; waits only for a content call under way.
 class CatalogHold {
  public:
-  CatalogHold() : nested_(ThreadHoldsCatalog()) {
-    if (nested_) return;
+  CatalogHold() {
+    if (CatalogHoldDepth()++ > 0) return;
     while (CatalogInUse().exchange(true, std::memory_order_acquire)) {
       // A content call holds it for one lookup; the wait is that long.
     }
-    ThreadHoldsCatalog() = true;
   }
   ~CatalogHold() {
-    if (nested_) return;
-    ThreadHoldsCatalog() = false;
+    if (--CatalogHoldDepth() > 0) return;
     CatalogInUse().store(false, std::memory_order_release);
   }
   CatalogHold(const CatalogHold&) = delete;
   CatalogHold& operator=(const CatalogHold&) = delete;
-
- private:
-  bool nested_;
 };
 
 // Taken by a content call when the catalog is free; `held()` tells.

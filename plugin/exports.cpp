@@ -84,9 +84,9 @@ std::atomic<bool>& CatalogInUse() {
   return in_use;
 }
 
-bool& ThreadHoldsCatalog() {
-  thread_local bool holds = false;
-  return holds;
+int& CatalogHoldDepth() {
+  static int depth = 0;
+  return depth;
 }
 
 }  // namespace pagora

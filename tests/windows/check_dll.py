@@ -6,8 +6,8 @@ usage: check_dll.py --bits 32|64 --objdump PROGRAM MODULE
 The host only ever sees these facts, so each one is checked on the file
 itself: the PE format and DLL flag, the exports by plain name with
 ordinals from 1 in alphabetical order, (32-bit) that every return of every
-export removes the export's own arguments, imports from Windows system DLLs
-only, and the resources: icon group 101 with a 32x32 and a 16x16 16-colour
+export removes the export's own arguments, exactly the imports the plugin
+and the MinGW C runtime call, from Windows system DLLs only, and the resources: icon group 101 with a 32x32 and a 16x16 16-colour
 image and nothing else. Every deviation is printed; the exit status is 1 when
 there is any.
 """
@@ -46,6 +46,49 @@ EXPORTS = {name: (ordinal, 4 * EXPORT_ARGUMENTS[name])
            for ordinal, name in enumerate(sorted(EXPORT_ARGUMENTS), start=1)}
 FORMATS = {32: ("pei-i386", "010b"), 64: ("pei-x86-64", "020b")}
 SYSTEM_DLL = re.compile(r"^(kernel32|user32|setupapi|msvcrt|api-ms-win-crt-[a-z0-9-]+)\.dll$", re.I)
+
+# The module's exact imports, by DLL. First what the plugin itself calls (the
+# platform table's Windows calls), the same on both widths.
+PLUGIN_IMPORTS = {
+    "KERNEL32.dll": {"CloseHandle", "CreateFileA", "CreateFileW", "DeleteFileA", "DeleteFileW",
+                     "DeviceIoControl", "GetACP", "GetFileAttributesA", "GetFileAttributesW",
+                     "GetFileSize", "GetLastError", "MoveFileExA", "MoveFileExW",
+                     "MultiByteToWideChar", "ReadFile", "SetLastError", "WideCharToMultiByte",
+                     "WriteFile"},
+    "SETUPAPI.dll": {"SetupDiDestroyDeviceInfoList", "SetupDiEnumDeviceInterfaces",
+                     "SetupDiGetClassDevsA", "SetupDiGetDeviceInterfaceDetailA"},
+    "USER32.dll": {"MessageBoxA", "MessageBoxW"},
+    "msvcrt.dll": {"calloc", "free", "malloc", "memcmp", "memcpy", "memset", "realloc", "strchr",
+                   "strcmp", "strcspn", "strlen", "strncmp", "strrchr"},
+}
+# Then what the MinGW C runtime brings: the DLL start-up every MinGW DLL has
+# (critical sections, TLS, pseudo-relocations with VirtualProtect and
+# VirtualQuery, the 32-bit frame registration's library lookup) and the C99
+# snprintf with its locale and multibyte helpers. No thread, process or
+# exception-handler call belongs here: one of those means the module links
+# a threads library or an unwinder again.
+RUNTIME_IMPORTS = {
+    32: {"KERNEL32.dll": {"DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary",
+                          "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress",
+                          "InitializeCriticalSection", "IsDBCSLeadByteEx", "LeaveCriticalSection",
+                          "LoadLibraryA", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery"},
+         "msvcrt.dll": {"__mb_cur_max", "_amsg_exit", "_errno", "_initterm", "_iob", "_lock",
+                        "_unlock", "abort", "atoi", "fputc", "fwrite", "localeconv", "setlocale",
+                        "strerror", "vfprintf", "wcslen"}},
+    64: {"KERNEL32.dll": {"DeleteCriticalSection", "EnterCriticalSection",
+                          "InitializeCriticalSection", "IsDBCSLeadByteEx", "LeaveCriticalSection",
+                          "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery"},
+         "msvcrt.dll": {"___lc_codepage_func", "___mb_cur_max_func", "__iob_func", "_amsg_exit",
+                        "_errno", "_initterm", "_lock", "_unlock", "abort", "fputc", "fwrite",
+                        "localeconv", "strerror", "vfprintf", "wcslen"}},
+}
+
+
+def expected_imports(bits):
+    want = {dll: set(names) for dll, names in PLUGIN_IMPORTS.items()}
+    for dll, names in RUNTIME_IMPORTS[bits].items():
+        want.setdefault(dll, set()).update(names)
+    return want
 PE_FLAG_DLL = 0x2000
 
 RT_ICON = 3
@@ -138,7 +181,24 @@ class Module:
         return names, hexnum(counts.group(1)), hexnum(counts.group(2)), base
 
     def imports(self):
-        return re.findall(r"^\s*DLL Name: (\S+)", self.private, re.M)
+        """{DLL name: set of imported function names (or #ordinals)}."""
+        found = {}
+        dll = None
+        for line in self.private.splitlines():
+            m = re.match(r"^\s*DLL Name: (\S+)", line)
+            if m:
+                dll = m.group(1)
+                found.setdefault(dll, set())
+                continue
+            if line.startswith("The Export Tables") or line.strip() == "":
+                dll = None if line.startswith("The Export Tables") else dll
+                continue
+            m = re.match(r"^\s+[0-9a-f]+\s+(\d+)\s+(\S+)\s*$", line)
+            if dll is not None and m:
+                found[dll].add(m.group(2))
+            elif dll is not None and re.match(r"^\s+[0-9a-f]+\s+<none>\s+([0-9a-f]+)", line):
+                found[dll].add("#" + line.split()[-1])
+        return found
 
     def symbols(self):
         """Addresses of all symbols in code sections, sorted."""
@@ -242,10 +302,18 @@ def check_returns(module, name, start, pops, section, code_starts, errors):
             errors.append(f"{name}: return at {vma:#x} pops {popped} bytes, want {pops} (stdcall)")
 
 
-def check_imports(module, errors):
-    for dll in module.imports():
+def check_imports(module, bits, errors):
+    found = module.imports()
+    want = expected_imports(bits)
+    for dll in sorted(found):
         if not SYSTEM_DLL.match(dll):
             errors.append(f"imports from {dll}; only KERNEL32, USER32, SETUPAPI, msvcrt and api-ms-win-crt-* are allowed")
+            continue
+        for name in sorted(found[dll] - want.get(dll, set())):
+            errors.append(f"imports {dll} {name}, which neither the plugin nor the C runtime calls")
+    for dll in sorted(want):
+        for name in sorted(want[dll] - found.get(dll, set())):
+            errors.append(f"does not import {dll} {name}: update the expected imports")
 
 
 def resource_tree(rva_base, data, offset, depth):
@@ -345,7 +413,7 @@ def main(argv):
         module = Module(args.objdump, args.module)
         check_format(module, args.bits, errors)
         check_exports(module, args.bits, errors)
-        check_imports(module, errors)
+        check_imports(module, args.bits, errors)
         check_resources(module, errors)
     except Failure as e:
         errors.append(str(e))
