@@ -137,7 +137,7 @@ int WFX_CALL FsGetFile(char* remote_name, char* local_name, int copy_flags, void
   SetTransferNames(remote_name, local_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTFOUND;
-  return GetFile(Reader(), remote.text, local_name, copy_flags);
+  return GetRemoteFile(Reader(), remote.text, local_name, copy_flags);
 }
 
 int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_flags, void*) {
@@ -145,7 +145,7 @@ int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name, int copy_fl
   SetTransferNames(remote_name, local_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTFOUND;
-  return GetFile(Reader(), remote.text, local_name, copy_flags);
+  return GetRemoteFile(Reader(), remote.text, local_name, copy_flags);
 }
 
 // An upload name the reader cannot hold is refused before anything else.
@@ -154,7 +154,7 @@ int WFX_CALL FsPutFile(char* local_name, char* remote_name, int copy_flags) {
   SetTransferNames(local_name, remote_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTSUPPORTED;
-  return PutFile(Reader(), local_name, remote.text, copy_flags);
+  return PutRemoteFile(Reader(), local_name, remote.text, copy_flags);
 }
 
 int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_flags) {
@@ -162,19 +162,19 @@ int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name, int copy_fl
   SetTransferNames(local_name, remote_name);
   const ReaderName remote(remote_name);
   if (!remote.ok) return FS_FILE_NOTSUPPORTED;
-  return PutFile(Reader(), local_name, remote.text, copy_flags);
+  return PutRemoteFile(Reader(), local_name, remote.text, copy_flags);
 }
 
 BOOL WFX_CALL FsDeleteFile(char* remote_name) {
   const CatalogHold hold;
   const ReaderName remote(remote_name);
-  return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
+  return remote.ok ? DeleteRemoteFile(Reader(), remote.text) : kFalse;
 }
 
 BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name) {
   const CatalogHold hold;
   const ReaderName remote(remote_name);
-  return remote.ok ? DeleteFile(Reader(), remote.text) : kFalse;
+  return remote.ok ? DeleteRemoteFile(Reader(), remote.text) : kFalse;
 }
 
 int WFX_CALL FsExecuteFile(HWND, char* remote_name, char* verb) {

@@ -65,7 +65,7 @@ int MapTransferError(std::uint32_t error, bool local) {
   }
 }
 
-int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
+int GetRemoteFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
             int copy_flags) {
   if (local_name.none()) return FS_FILE_NOTFOUND;
   if (FindTitleByName(state, remote_name) == nullptr) return FS_FILE_NOTFOUND;
@@ -96,7 +96,7 @@ int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_
   return FS_FILE_OK;
 }
 
-int PutFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
+int PutRemoteFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
             int copy_flags) {
   const Platform& os = Os();
   if (local_name.none() || remote_name == nullptr) return FS_FILE_NOTSUPPORTED;
@@ -151,7 +151,7 @@ int PutFile(ReaderState& state, const LocalPath& local_name, const char* remote_
   return FS_FILE_OK;
 }
 
-BOOL DeleteFile(ReaderState& state, const char* remote_name) {
+BOOL DeleteRemoteFile(ReaderState& state, const char* remote_name) {
   if (remote_name == nullptr || std::strlen(remote_name) < 3) return kFalse;
   if (!DevIsConnected(state)) return kFalse;
   StorageEntry* file = FindTitleByName(state, remote_name);

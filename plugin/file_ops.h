@@ -19,10 +19,10 @@ int MapTransferError(std::uint32_t error, bool local = false);
 // The operations behind the exports. Remote names are reader text, local
 // names the host's own, in the form its export set takes; the export has
 // saved them for the progress reports.
-int GetFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
+int GetRemoteFile(ReaderState& state, const char* remote_name, const LocalPath& local_name,
             int copy_flags);
-int PutFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
+int PutRemoteFile(ReaderState& state, const LocalPath& local_name, const char* remote_name,
             int copy_flags);
-BOOL DeleteFile(ReaderState& state, const char* remote_name);
+BOOL DeleteRemoteFile(ReaderState& state, const char* remote_name);
 
 }  // namespace pagora

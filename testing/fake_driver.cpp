@@ -31,11 +31,11 @@ FakeDriver* FakeDriver::current_ = nullptr;
 
 const Platform FakeDriver::kTable = {
     GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail, DestroyDeviceInfoList,
-    CreateFile,   DeviceIoControl,      CloseHandle,        ReadFile,
-    WriteFile,    GetFileSize,          DeleteFile,         CreateFileWide,
+    CreateFileNarrow,   DeviceIoControl,      CloseHandle,        ReadFile,
+    WriteFile,    GetFileSize,          DeleteFileNarrow,         CreateFileWide,
     DeleteFileWide, MoveFileWide,       GetFileAttributesWide, MoveFileTo,
     GetFileAttributesOf, GetLastError,  SetLastError,       AnsiCodePage,
-    ToWide,       FromWide,             MessageBox,         MessageBoxWide,
+    ToWide,       FromWide,             MessageBoxNarrow,         MessageBoxWide,
     Allocate,     Release};
 
 FakeDriver::FakeDriver() {
@@ -186,7 +186,7 @@ int FakeDriver::DestroyDeviceInfoList(OsHandle set) {
   return 1;
 }
 
-OsHandle FakeDriver::CreateFile(const char* path, std::uint32_t access, std::uint32_t share,
+OsHandle FakeDriver::CreateFileNarrow(const char* path, std::uint32_t access, std::uint32_t share,
                                 std::uint32_t disposition, std::uint32_t attributes) {
   FakeCall call{"create_file", path};
   call.disposition = disposition;
@@ -359,7 +359,7 @@ std::uint32_t FakeDriver::GetFileSize(OsHandle file, std::uint32_t* high) {
   return static_cast<std::uint32_t>(size);
 }
 
-int FakeDriver::DeleteFile(const char* path) {
+int FakeDriver::DeleteFileNarrow(const char* path) {
   if (current_->Record({"delete_file", path}) != 0) return 0;
   if (current_->files_in_memory) return current_->MoveMemoryFile(path, nullptr, true);
   return NativePlatform().delete_file(path);
@@ -487,7 +487,7 @@ int FakeDriver::FromWide(std::uint32_t code_page, std::uint32_t flags, const cha
   return n + 1;
 }
 
-int FakeDriver::MessageBox(const char* text, const char* caption, std::uint32_t type) {
+int FakeDriver::MessageBoxNarrow(const char* text, const char* caption, std::uint32_t type) {
   FakeCall call{"message_box", text};
   call.box_type = type;
   if (current_->Record(call) != 0) return 0;

@@ -138,7 +138,7 @@ class FakeDriver {
   static int EnumDeviceInterfaces(OsHandle, const Guid*, std::uint32_t, InterfaceData*);
   static int GetInterfaceDetail(OsHandle, InterfaceData*, void*, std::uint32_t, std::uint32_t*);
   static int DestroyDeviceInfoList(OsHandle);
-  static OsHandle CreateFile(const char*, std::uint32_t, std::uint32_t, std::uint32_t,
+  static OsHandle CreateFileNarrow(const char*, std::uint32_t, std::uint32_t, std::uint32_t,
                              std::uint32_t);
   static int DeviceIoControl(OsHandle, std::uint32_t, const void*, std::uint32_t, void*,
                              std::uint32_t, std::uint32_t*);
@@ -146,7 +146,7 @@ class FakeDriver {
   static int ReadFile(OsHandle, void*, std::uint32_t, std::uint32_t*);
   static int WriteFile(OsHandle, const void*, std::uint32_t, std::uint32_t*);
   static std::uint32_t GetFileSize(OsHandle, std::uint32_t*);
-  static int DeleteFile(const char*);
+  static int DeleteFileNarrow(const char*);
   static OsHandle CreateFileWide(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t,
                                  std::uint32_t);
   static int DeleteFileWide(const char16_t*);
@@ -160,7 +160,7 @@ class FakeDriver {
   static int ToWide(std::uint32_t, std::uint32_t, const char*, int, char16_t*, int);
   static int FromWide(std::uint32_t, std::uint32_t, const char16_t*, int, char*, int, const char*,
                       int*);
-  static int MessageBox(const char*, const char*, std::uint32_t);
+  static int MessageBoxNarrow(const char*, const char*, std::uint32_t);
   static int MessageBoxWide(const char16_t*, const char16_t*, std::uint32_t);
   static void* Allocate(std::size_t);
   static void Release(void*);

@@ -78,7 +78,7 @@ using WindowsRemoteW = WindowsRemoteOf<char16_t>;
 
 // The host gives no logging or request callbacks; a module is told so by
 // null pointers, which the interface allows. A Windows module shows its
-// messages with MessageBox, whose stand-in writes them to standard error.
+// messages with MessageBoxA and MessageBoxW, whose stand-in writes them to standard error.
 int Init(int plugin_nr, ProgressProc progress, OpaqueProc, RequestProc) {
   g_progress = progress;
   return pe::Call("FsInit", g_module.init, plugin_nr,
@@ -91,13 +91,13 @@ BOOL FindNext(HANDLE handle, WIN32_FIND_DATAA* data) {
   return pe::Call("FsFindNext", g_module.find_next, handle, data);
 }
 int FindClose(HANDLE handle) { return pe::Call("FsFindClose", g_module.find_close, handle); }
-int GetFile(char* remote, char* local, int flags, void* info) {
+int BridgedGetFile(char* remote, char* local, int flags, void* info) {
   return pe::Call("FsGetFile", g_module.get_file, WindowsRemote(remote).get(), local, flags, info);
 }
-int PutFile(char* local, char* remote, int flags) {
+int BridgedPutFile(char* local, char* remote, int flags) {
   return pe::Call("FsPutFile", g_module.put_file, local, WindowsRemote(remote).get(), flags);
 }
-BOOL DeleteFile(char* remote) {
+BOOL BridgedDeleteFile(char* remote) {
   return pe::Call("FsDeleteFile", g_module.delete_file, WindowsRemote(remote).get());
 }
 int ExecuteFile(HWND window, char* remote, char* verb) {
@@ -202,8 +202,8 @@ bool BridgeExports(const pe::PeModule& module, PluginExports* exports, OptionalE
   optional->put_file_w = IfPresent(more.put_file_w, &PutFileW);
   optional->delete_file_w = IfPresent(more.delete_file_w, &DeleteFileW);
   optional->execute_file_w = IfPresent(more.execute_file_w, &ExecuteFileW);
-  *exports = PluginExports{Init,     FindFirst, FindNext,    FindClose,     GetFile,
-                           PutFile,  DeleteFile, ExecuteFile, GetDefRootName};
+  *exports = PluginExports{Init,     FindFirst, FindNext,    FindClose,     BridgedGetFile,
+                           BridgedPutFile,  BridgedDeleteFile, ExecuteFile, GetDefRootName};
   return true;
 }
 

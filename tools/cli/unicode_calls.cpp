@@ -89,21 +89,21 @@ BOOL WFX_CALL FindNext(HANDLE handle, WIN32_FIND_DATAA* data) {
   return more;
 }
 
-int WFX_CALL GetFile(char* remote, char* local, int flags, void* info) {
+int WFX_CALL GetFileThroughW(char* remote, char* local, int flags, void* info) {
   Wide remote_w(remote);
   Wide local_w(local);
   if (!remote_w.ok || !local_w.ok) return FS_FILE_NOTFOUND;
   return g_wide.get_file_w(remote_w.get(), local_w.get(), flags, info);
 }
 
-int WFX_CALL PutFile(char* local, char* remote, int flags) {
+int WFX_CALL PutFileThroughW(char* local, char* remote, int flags) {
   Wide local_w(local);
   Wide remote_w(remote);
   if (!remote_w.ok || !local_w.ok) return FS_FILE_NOTSUPPORTED;
   return g_wide.put_file_w(local_w.get(), remote_w.get(), flags);
 }
 
-BOOL WFX_CALL DeleteFile(char* remote) {
+BOOL WFX_CALL DeleteFileThroughW(char* remote) {
   Wide remote_w(remote);
   return remote_w.ok ? g_wide.delete_file_w(remote_w.get()) : kFalse;
 }
@@ -146,9 +146,9 @@ bool UseUnicodeExports(const OptionalExports& optional, PluginExports* exports,
   exports->init = Init;
   exports->find_first = FindFirst;
   exports->find_next = FindNext;
-  exports->get_file = GetFile;
-  exports->put_file = PutFile;
-  exports->delete_file = DeleteFile;
+  exports->get_file = GetFileThroughW;
+  exports->put_file = PutFileThroughW;
+  exports->delete_file = DeleteFileThroughW;
   exports->execute_file = ExecuteFile;
   return true;
 }

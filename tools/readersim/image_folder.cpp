@@ -199,7 +199,7 @@ bool LoadStorage(const fs::path& root, bool card, Reader* reader, std::string* e
 
 }  // namespace
 
-bool LoadImage(const std::string& dir, Reader* reader, std::string* error) {
+bool LoadReaderImage(const std::string& dir, Reader* reader, std::string* error) {
   std::error_code ec;
   fs::path root(dir);
   if (!fs::is_directory(root, ec)) {

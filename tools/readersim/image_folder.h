@@ -28,7 +28,7 @@ namespace readersim {
 
 // Reads the image in `dir`. On a fault gives false and a message naming the
 // file (and line, for reader.ini) and the fault.
-bool LoadImage(const std::string& dir, Reader* reader, std::string* error);
+bool LoadReaderImage(const std::string& dir, Reader* reader, std::string* error);
 
 // Writes `reader` as a new image into `dir`, which must be missing or empty.
 bool SaveNewImage(const std::string& dir, const Reader& reader, std::string* error);

@@ -114,7 +114,7 @@ TEST(ImageFolder, DemoImageRoundTrips) {
   EXPECT_TRUE(fs::is_directory(dir + "/internal/Été")) << "Windows-1252 names are UTF-8 on disk";
 
   Reader loaded;
-  ASSERT_TRUE(LoadImage(dir, &loaded, &error)) << error;
+  ASSERT_TRUE(LoadReaderImage(dir, &loaded, &error)) << error;
   EXPECT_EQ(Contents(loaded), Contents(demo));
   EXPECT_EQ(loaded.card_present, false);
   EXPECT_EQ(loaded.internal.size_mib, demo.internal.size_mib);
@@ -134,7 +134,7 @@ TEST(ImageFolder, UploadsAndDeletionsSurviveARestart) {
   std::string book(9000, 'b');
   {
     Reader reader;
-    ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+    ASSERT_TRUE(LoadReaderImage(dir, &reader, &error)) << error;
     ImageFolder image(dir);
     Device device(reader, &image);
     std::string target = "\\SM\\book\\New One [Some Body].rb";
@@ -145,7 +145,7 @@ TEST(ImageFolder, UploadsAndDeletionsSurviveARestart) {
     ASSERT_TRUE(device.Call(kCodeUploadStart, std::string("__WHATYOUWANT") + '\0' + script, 0).ok);
   }
   Reader reloaded;
-  ASSERT_TRUE(LoadImage(dir, &reloaded, &error)) << error;
+  ASSERT_TRUE(LoadReaderImage(dir, &reloaded, &error)) << error;
   const FileEntry* added = reloaded.Find({true, "book", "New One [Some Body].rb"});
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->data, book);
@@ -166,7 +166,7 @@ TEST(ImageFolder, TextsAreUtf8OnDiskAndWindows1252OnTheWire) {
     WriteTextImage(dir, text);
     Reader reader;
     std::string error;
-    ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+    ASSERT_TRUE(LoadReaderImage(dir, &reader, &error)) << error;
     ImageFolder image(dir);
     Device device(reader, &image);
 
@@ -198,7 +198,7 @@ TEST(ImageFolder, TextsAreUtf8OnDiskAndWindows1252OnTheWire) {
               std::string::npos);
 
     Reader reloaded;
-    ASSERT_TRUE(LoadImage(dir, &reloaded, &error)) << error;
+    ASSERT_TRUE(LoadReaderImage(dir, &reloaded, &error)) << error;
     EXPECT_EQ(Contents(reloaded), Contents(device.reader()));
   }
 }
@@ -211,7 +211,7 @@ TEST(ImageFolder, BookFilesWithoutASectionBecomeTitlesNamedAfterThem) {
   WriteText(scratch.path() + "/internal/.readersim.tmp", "left from a crash");
   Reader reader;
   std::string error;
-  ASSERT_TRUE(LoadImage(scratch.path(), &reader, &error)) << error;
+  ASSERT_TRUE(LoadReaderImage(scratch.path(), &reader, &error)) << error;
   std::vector<TitleRef> titles = ListTitles(reader);
   ASSERT_EQ(titles.size(), 1u);
   EXPECT_EQ(titles[0].file->info.title, "Dropped In");
@@ -237,7 +237,7 @@ TEST(ImageFolder, WritesNeverGoThroughALinkAndTheIniMayStartWithAMark) {
   // A byte-order mark before the first line is no text.
   WriteText(dir + "/reader.ini", "\xEF\xBB\xBF" + ReadText(dir + "/reader.ini"));
   Reader reader;
-  ASSERT_TRUE(LoadImage(dir, &reader, &error)) << error;
+  ASSERT_TRUE(LoadReaderImage(dir, &reader, &error)) << error;
   ImageFolder image(dir);
   Device device(reader, &image);
   const std::string book(5000, 'b');
@@ -252,7 +252,7 @@ TEST(ImageFolder, WritesNeverGoThroughALinkAndTheIniMayStartWithAMark) {
   // reader.ini must be a file: a FIFO would block the start for ever.
   ScratchFolder fifo;
   ASSERT_EQ(::mkfifo((fifo.path() + "/reader.ini").c_str(), 0600), 0);
-  EXPECT_FALSE(LoadImage(fifo.path(), &reader, &error));
+  EXPECT_FALSE(LoadReaderImage(fifo.path(), &reader, &error));
   EXPECT_EQ(error, fifo.path() + "/reader.ini: not a regular file");
 }
 
@@ -312,7 +312,7 @@ TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {
     Reader reader;
     reader.settings.version = "untouched";
     std::string error;
-    EXPECT_FALSE(LoadImage(scratch.path(), &reader, &error));
+    EXPECT_FALSE(LoadReaderImage(scratch.path(), &reader, &error));
     EXPECT_EQ(error.rfind(scratch.path(), 0), 0u) << error;
     EXPECT_NE(error.find(c.expected), std::string::npos) << error;
     EXPECT_EQ(reader.settings.version, "untouched");
@@ -321,10 +321,10 @@ TEST(ImageFolder, RefusesAFaultyImageNamingFileAndLine) {
   ScratchFolder empty;
   std::string error;
   Reader reader;
-  EXPECT_FALSE(LoadImage(empty.path(), &reader, &error));
+  EXPECT_FALSE(LoadReaderImage(empty.path(), &reader, &error));
   EXPECT_EQ(error, empty.path() + "/reader.ini: not found (every image has one; --write-demo DIR "
                                   "writes a complete image)");
-  EXPECT_FALSE(LoadImage(empty.path() + "/nowhere", &reader, &error));
+  EXPECT_FALSE(LoadReaderImage(empty.path() + "/nowhere", &reader, &error));
   EXPECT_EQ(error, empty.path() + "/nowhere: no such image folder");
 }
 

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   if (options.image_dir.empty()) {
     reader = DemoReader();
   } else {
-    if (!LoadImage(options.image_dir, &reader, &error)) return Fail("cannot load image: " + error);
+    if (!LoadReaderImage(options.image_dir, &reader, &error)) return Fail("cannot load image: " + error);
     image = std::make_unique<ImageFolder>(options.image_dir);
   }
 
