@@ -20,10 +20,14 @@ set_source_files_properties(${PAGORA_RES_DIR}/pagora.rc PROPERTIES
   INCLUDE_DIRECTORIES ${CMAKE_CURRENT_BINARY_DIR}/res
   OBJECT_DEPENDS ${PAGORA_ICON})
 
-# The .def file gives the exports their plain names and fixed ordinals. Static
-# runtime libraries leave the module importing Windows system DLLs only.
+# The .def file, generated from the export table, gives the exports their
+# plain names and fixed ordinals. Static runtime libraries leave the module
+# importing Windows system DLLs only.
+include(${CMAKE_CURRENT_LIST_DIR}/export_def.cmake)
+pagora_export_def(${CMAKE_CURRENT_SOURCE_DIR}/plugin/export_table.h
+                  ${CMAKE_CURRENT_BINARY_DIR}/pagora.def)
 target_sources(pagora_module PRIVATE
-  ${CMAKE_CURRENT_SOURCE_DIR}/plugin/pagora.def
+  ${CMAKE_CURRENT_BINARY_DIR}/pagora.def
   ${PAGORA_RES_DIR}/pagora.rc
   ${PAGORA_ICON})
 target_link_options(pagora_module PRIVATE -static)

@@ -15,8 +15,11 @@ struct Input {
 std::uint32_t Fate(const FakeCall&) {
   const std::uint8_t b = FuzzByte();
   if (b >= 16) return 0;
-  static const std::uint32_t kErrors[16] = {31, 2,  3,  4,  5,  80, 1167, 259,
-                                            21, 112, 23, 87, 6, 1,  31,   122};
+  static const std::uint32_t kErrors[16] = {
+      kErrorGenFailure,    kErrorFileNotFound,       kErrorPathNotFound, kErrorTooManyOpenFiles,
+      kErrorAccessDenied,  kErrorFileExists,         kErrorDeviceNotConnected, kErrorNoMoreItems,
+      kErrorNotReady,      kErrorDiskFull,           kErrorCrc,          kErrorInvalidParameter,
+      kErrorInvalidHandle, kErrorInvalidFunction,    kErrorGenFailure,   kErrorInsufficientBuffer};
   return kErrors[b];
 }
 

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/windows_errors.h"
+
 namespace pagora {
 
 using OsHandle = void*;
@@ -72,6 +74,14 @@ inline bool IsLocalSeparator(char16_t c) {
 #endif
 }
 
+// The host's path separator: the listing path is this character alone and
+// remote names begin with it. Reader-side texts always use backslashes.
+#if defined(_WIN32)
+constexpr char kHostSeparator = '\\';
+#else
+constexpr char kHostSeparator = '/';
+#endif
+
 // Whether the system shows message boxes itself. Without windows of its own
 // (the native build) a message goes through the host, or to standard error.
 #if defined(_WIN32)
@@ -80,30 +90,8 @@ constexpr bool kSystemShowsMessageBoxes = true;
 constexpr bool kSystemShowsMessageBoxes = false;
 #endif
 
-// Windows error codes the plugin and the substitutes use.
-constexpr std::uint32_t kErrorFileNotFound = 2;
-constexpr std::uint32_t kErrorPathNotFound = 3;
-constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorWriteProtect = 19;  // a read-only medium
-constexpr std::uint32_t kErrorNotEnoughMemory = 8;
-constexpr std::uint32_t kErrorGenFailure = 31;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorHandleEof = 38;  // the reader or a file gave no (more) data
-constexpr std::uint32_t kErrorHandleDiskFull = 39;
-constexpr std::uint32_t kErrorFileExists = 80;
-constexpr std::uint32_t kErrorDiskFull = 112;
-constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorInvalidName = 123;
-constexpr std::uint32_t kErrorFileTooLarge = 223;
-constexpr std::uint32_t kErrorAlreadyExists = 183;  // a move without replace found its target
-constexpr std::uint32_t kErrorNoMoreItems = 259;
-constexpr std::uint32_t kErrorInvalidFlags = 1004;
-constexpr std::uint32_t kErrorNoUnicodeTranslation = 1113;
-constexpr std::uint32_t kErrorDeviceNotConnected = 1167;
-constexpr std::uint32_t kErrorCancelled = 1223;  // the user cancelled the operation
 // What the POSIX layer reports for an errno with no closer Windows code.
-constexpr std::uint32_t kErrorOtherIo = 1117;  // ERROR_IO_DEVICE
+constexpr std::uint32_t kErrorOtherIo = kErrorIoDevice;
 
 // Integers are 0 for failure and nonzero for success, as Windows' BOOL.
 struct Platform {
@@ -170,6 +158,11 @@ struct Platform {
   // Memory for records, list nodes and transfer buffers; nullptr when none.
   void* (*allocate)(std::size_t size);
   void (*release)(void* block);
+  // The write time a listing gives its entries: nonzero with the current
+  // time (UTC, as FILETIME words) where hosts want one, 0 where they take
+  // the interface's no-time mark. Windows hosts show the mark as no date;
+  // hosts elsewhere show it as the year 9999 and refuse to copy such a file.
+  int (*listing_time)(std::uint32_t* low, std::uint32_t* high);
 };
 
 // The table in use: the build's own unless a test installed another.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -314,6 +315,24 @@ TYPED_TEST(PlatformContract, ReaderAnswersControlCalls) {
   EXPECT_EQ(os.device_io_control(dev, 0xB16, nullptr, 0, out, 10, &returned), 0);
   EXPECT_EQ(os.get_last_error(), kErrorGenFailure) << "a reply longer than its room is malformed";
   EXPECT_NE(os.close_handle(dev), 0);
+}
+
+TYPED_TEST(PlatformContract, ListingTimeIsNowWhereHostsWantOne) {
+  std::uint32_t low = 0;
+  std::uint32_t high = 0;
+  const int known = Os().listing_time(&low, &high);
+#if defined(_WIN32)
+  EXPECT_EQ(known, 0) << "Windows hosts take the no-time mark";
+#else
+  ASSERT_NE(known, 0);
+  // FILETIME ticks (100 ns since 1601) against the clock's seconds since 1970.
+  const std::uint64_t ticks = (std::uint64_t{high} << 32) | low;
+  const auto seconds = static_cast<std::int64_t>(ticks / 10000000u) - 11644473600ll;
+  const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+  EXPECT_LE(std::llabs(seconds - now), 60) << "the current time, UTC";
+#endif
 }
 
 #if !defined(_WIN32)

@@ -277,7 +277,7 @@ OsHandle Create(const char* path, std::uint32_t access, std::uint32_t, std::uint
     Fail(kErrorNotEnoughMemory);
     return InvalidOsHandle();
   }
-  if (disposition == kCreateAlways) t_last_error = exists ? 183 : 0;  // ERROR_ALREADY_EXISTS
+  if (disposition == kCreateAlways) t_last_error = exists ? kErrorAlreadyExists : 0;
   return h;
 }
 
@@ -536,12 +536,24 @@ int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) 
   return Message(Utf8Text(text).c_str(), Utf8Text(caption).c_str(), type);
 }
 
+// 100-ns intervals since 1601-01-01, the FILETIME epoch, 11644473600 s
+// before the Unix one.
+int ListingTime(std::uint32_t* low, std::uint32_t* high) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const auto ticks = static_cast<std::uint64_t>(now.tv_sec + 11644473600ll) * 10000000u +
+                     static_cast<std::uint64_t>(now.tv_nsec / 100);
+  *low = static_cast<std::uint32_t>(ticks);
+  *high = static_cast<std::uint32_t>(ticks >> 32);
+  return 1;
+}
+
 const Platform kPosix = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                          DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
                          FileSize, Delete, CreateW, DeleteW, RenameW, AttributesW, Rename,
                          Attributes, LastError, SetError, AnsiCodePage,
                          Utf8MultiByteToWideChar, Utf8WideCharToMultiByte, Message, MessageW,
-                         HeapAllocate, HeapRelease};
+                         HeapAllocate, HeapRelease, ListingTime};
 
 }  // namespace
 

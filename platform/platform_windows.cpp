@@ -144,11 +144,13 @@ int MessageW(const char16_t* text, const char16_t* caption, std::uint32_t type) 
   return MessageBoxW(nullptr, Wide(text), Wide(caption), type);
 }
 
+int ListingTime(std::uint32_t*, std::uint32_t*) { return 0; }
+
 const Platform kWindows = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetail,
                            DestroyDeviceInfoList, Create, IoControl, Close, Read, Write,
                            FileSize, Delete, CreateW, DeleteW, RenameW, AttributesW, Rename,
                            Attributes, LastError, SetError, AnsiCodePage, ToWide, FromWide,
-                           Message, MessageW, HeapAllocate, HeapRelease};
+                           Message, MessageW, HeapAllocate, HeapRelease, ListingTime};
 
 }  // namespace
 

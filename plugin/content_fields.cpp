@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "plugin/fs_api.h"
 #include "plugin/host_text.h"
 #include "plugin/reader_text.h"
@@ -15,16 +16,16 @@ namespace {
 // bytes of UTF-8 or 2 of a Windows code page.
 constexpr std::size_t kMaxHostText = 3 * 260 + 1;
 
-// Copies as much of `text` as fits `maxlen` bytes with its NUL. UTF-8, the
-// native build's 8-bit text, is cut where a character starts, never inside
+// Copies as much of `text` as fits `maxlen` bytes with its NUL. On the
+// UTF-8 code page the text is cut where a character starts, never inside
 // one (its later bytes are 10xxxxxx).
 void CopyCut(const char* text, char* out, int maxlen) {
   std::size_t length = std::strlen(text);
   if (length > static_cast<std::size_t>(maxlen) - 1) {
     length = static_cast<std::size_t>(maxlen) - 1;
-#if !defined(_WIN32)
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-#endif
+    if (Os().ansi_code_page() == kCodePageUtf8) {
+      while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
   }
   std::memcpy(out, text, length);
   out[length] = '\0';

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "plugin/export_table.h"
+
 #if defined(_WIN32)
 #define WFX_CALL __stdcall
 #else
@@ -114,27 +116,12 @@ using OpaqueProc = void(WFX_CALL*)();
 // The request type of a plain message box with an OK button.
 constexpr int RT_MsgOK = 8;
 
-// The nine exports, as function pointer types for hosts that load the module.
-using FsInitFn = int(WFX_CALL*)(int, ProgressProc, OpaqueProc, RequestProc);
-using FsFindFirstFn = HANDLE(WFX_CALL*)(char*, WIN32_FIND_DATAA*);
-using FsFindNextFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAA*);
-using FsFindCloseFn = int(WFX_CALL*)(HANDLE);
-using FsGetFileFn = int(WFX_CALL*)(char*, char*, int, void*);
-using FsPutFileFn = int(WFX_CALL*)(char*, char*, int);
-using FsDeleteFileFn = BOOL(WFX_CALL*)(char*);
-using FsExecuteFileFn = int(WFX_CALL*)(HWND, char*, char*);
-using FsGetDefRootNameFn = void(WFX_CALL*)(char*, int);
-using FsContentGetSupportedFieldFn = int(WFX_CALL*)(int, char*, char*, int);
-using FsContentGetValueFn = int(WFX_CALL*)(char*, int, int, void*, int, int);
-using FsContentGetValueWFn = int(WFX_CALL*)(char16_t*, int, int, void*, int, int);
-// The Unicode exports: the same arguments and results, texts in UTF-16.
-using FsInitWFn = int(WFX_CALL*)(int, ProgressProcW, OpaqueProc, RequestProcW);
-using FsFindFirstWFn = HANDLE(WFX_CALL*)(char16_t*, WIN32_FIND_DATAW*);
-using FsFindNextWFn = BOOL(WFX_CALL*)(HANDLE, WIN32_FIND_DATAW*);
-using FsGetFileWFn = int(WFX_CALL*)(char16_t*, char16_t*, int, void*);
-using FsPutFileWFn = int(WFX_CALL*)(char16_t*, char16_t*, int);
-using FsDeleteFileWFn = BOOL(WFX_CALL*)(char16_t*);
-using FsExecuteFileWFn = int(WFX_CALL*)(HWND, char16_t*, char16_t*);
+// Every export, as a function pointer type for hosts that load the module
+// (FsInitFn and so on), and declared with the module's linkage below.
+#define PAGORA_EXPORT_TYPE(set, result, name, field, parameters, forwarded) \
+  using name##Fn = result(WFX_CALL*) parameters;
+PAGORA_EXPORTS(PAGORA_EXPORT_TYPE)
+#undef PAGORA_EXPORT_TYPE
 
 #if defined(_WIN32)
 #define WFX_EXPORT
@@ -142,37 +129,9 @@ using FsExecuteFileWFn = int(WFX_CALL*)(HWND, char16_t*, char16_t*);
 #define WFX_EXPORT __attribute__((visibility("default")))
 #endif
 
+#define PAGORA_EXPORT_DECLARATION(set, result, name, field, parameters, forwarded) \
+  WFX_EXPORT result WFX_CALL name parameters;
 extern "C" {
-WFX_EXPORT int WFX_CALL FsInit(int plugin_nr, ProgressProc progress,
-                               OpaqueProc log, RequestProc request);
-WFX_EXPORT HANDLE WFX_CALL FsFindFirst(char* path, WIN32_FIND_DATAA* find_data);
-WFX_EXPORT BOOL WFX_CALL FsFindNext(HANDLE handle, WIN32_FIND_DATAA* find_data);
-WFX_EXPORT int WFX_CALL FsFindClose(HANDLE handle);
-WFX_EXPORT int WFX_CALL FsGetFile(char* remote_name, char* local_name,
-                                  int copy_flags, void* remote_info);
-WFX_EXPORT int WFX_CALL FsPutFile(char* local_name, char* remote_name,
-                                  int copy_flags);
-WFX_EXPORT BOOL WFX_CALL FsDeleteFile(char* remote_name);
-WFX_EXPORT int WFX_CALL FsExecuteFile(HWND main_window, char* remote_name,
-                                      char* verb);
-WFX_EXPORT void WFX_CALL FsGetDefRootName(char* def_root_name, int maxlen);
-WFX_EXPORT int WFX_CALL FsContentGetSupportedField(int field_index, char* field_name,
-                                                   char* units, int maxlen);
-WFX_EXPORT int WFX_CALL FsContentGetValue(char* remote_name, int field_index, int unit_index,
-                                          void* field_value, int maxlen, int flags);
-
-WFX_EXPORT int WFX_CALL FsInitW(int plugin_nr, ProgressProcW progress,
-                                OpaqueProc log, RequestProcW request);
-WFX_EXPORT HANDLE WFX_CALL FsFindFirstW(char16_t* path, WIN32_FIND_DATAW* find_data);
-WFX_EXPORT BOOL WFX_CALL FsFindNextW(HANDLE handle, WIN32_FIND_DATAW* find_data);
-WFX_EXPORT int WFX_CALL FsGetFileW(char16_t* remote_name, char16_t* local_name,
-                                   int copy_flags, void* remote_info);
-WFX_EXPORT int WFX_CALL FsPutFileW(char16_t* local_name, char16_t* remote_name,
-                                   int copy_flags);
-WFX_EXPORT BOOL WFX_CALL FsDeleteFileW(char16_t* remote_name);
-WFX_EXPORT int WFX_CALL FsExecuteFileW(HWND main_window, char16_t* remote_name,
-                                       char16_t* verb);
-WFX_EXPORT int WFX_CALL FsContentGetValueW(char16_t* remote_name, int field_index,
-                                           int unit_index, void* field_value, int maxlen,
-                                           int flags);
+PAGORA_EXPORTS(PAGORA_EXPORT_DECLARATION)
 }
+#undef PAGORA_EXPORT_DECLARATION

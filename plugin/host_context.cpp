@@ -2,9 +2,7 @@
 
 #include "plugin/host_text.h"
 
-#if !defined(_WIN32)
-#include <chrono>
-#endif
+#include "platform/platform.h"
 
 namespace pagora {
 
@@ -55,18 +53,11 @@ int AskProgress(std::int32_t percent) {
 }
 
 FILETIME EntryWriteTime() {
-#if defined(_WIN32)
-  return {kNoTimeLow, kNoTimeHigh};
-#else
-  // 100-ns intervals since 1601-01-01, the FILETIME epoch, 11644473600 s
-  // before the Unix one.
-  using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
-  const std::int64_t since_unix =
-      std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
-          .count();
-  const auto ticks = static_cast<std::uint64_t>(since_unix + 11644473600ll * 10000000ll);
-  return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-#endif
+  FILETIME time{};
+  if (Os().listing_time(&time.dwLowDateTime, &time.dwHighDateTime) == 0) {
+    time = {kNoTimeLow, kNoTimeHigh};
+  }
+  return time;
 }
 
 int ReportProgress(std::int32_t percent) { return AskProgress(percent); }

@@ -4,22 +4,13 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "plugin/fs_api.h"
 
 namespace pagora {
 
-// The host's path separator: the listing path is this character alone and
-// remote names begin with it. Reader-side texts always use backslashes.
-#if defined(_WIN32)
-constexpr char kHostSeparator = '\\';
-#else
-constexpr char kHostSeparator = '/';
-#endif
-
-// The write time the listing gives its entries. The Windows hosts show the
-// interface's no-time mark as no date; the hosts of the native build show it
-// as a date in the year 9999 and refuse to copy such a file, so there each
-// listing gives the time it was made (UTC).
+// The write time the listing gives its entries (the platform's listing
+// time: no time on Windows, the time of the listing elsewhere).
 FILETIME EntryWriteTime();
 
 struct HostContext {

@@ -36,7 +36,7 @@ const Platform FakeDriver::kTable = {
     DeleteFileWide, MoveFileWide,       GetFileAttributesWide, MoveFileTo,
     GetFileAttributesOf, GetLastError,  SetLastError,       AnsiCodePage,
     ToWide,       FromWide,             MessageBoxNarrow,         MessageBoxWide,
-    Allocate,     Release};
+    Allocate,     Release,              ListingTime};
 
 FakeDriver::FakeDriver() {
   current_ = this;
@@ -431,6 +431,10 @@ std::uint32_t FakeDriver::GetFileAttributesOf(const char* path) {
 std::uint32_t FakeDriver::GetLastError() { return NativePlatform().get_last_error(); }
 
 void FakeDriver::SetLastError(std::uint32_t code) { NativePlatform().set_last_error(code); }
+
+int FakeDriver::ListingTime(std::uint32_t* low, std::uint32_t* high) {
+  return NativePlatform().listing_time(low, high);
+}
 
 std::uint32_t FakeDriver::AnsiCodePage() {
   return current_->code_page != 0 ? current_->code_page : NativePlatform().ansi_code_page();

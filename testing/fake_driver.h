@@ -164,6 +164,7 @@ class FakeDriver {
   static int MessageBoxWide(const char16_t*, const char16_t*, std::uint32_t);
   static void* Allocate(std::size_t);
   static void Release(void*);
+  static int ListingTime(std::uint32_t*, std::uint32_t*);
 
   int Answer(void* out, std::uint32_t room, std::uint32_t* returned);
   OsHandle OpenMemoryFile(const char* path, std::uint32_t disposition);

@@ -12,35 +12,27 @@ image and nothing else. Every deviation is printed; the exit status is 1 when
 there is any.
 """
 import argparse
+import pathlib
 import re
 import struct
 import subprocess
 import sys
 
-# Every export and the number of its arguments. The ordinals are the
-# positions of the names in alphabetical order, from 1; a 32-bit export
-# removes 4 bytes for each argument when it returns.
-EXPORT_ARGUMENTS = {
-    "FsContentGetSupportedField": 4,
-    "FsContentGetValue": 6,
-    "FsDeleteFile": 1,
-    "FsExecuteFile": 3,
-    "FsFindClose": 1,
-    "FsFindFirst": 2,
-    "FsFindNext": 2,
-    "FsGetDefRootName": 2,
-    "FsGetFile": 4,
-    "FsInit": 4,
-    "FsPutFile": 3,
-    "FsInitW": 4,
-    "FsFindFirstW": 2,
-    "FsFindNextW": 2,
-    "FsGetFileW": 4,
-    "FsPutFileW": 3,
-    "FsDeleteFileW": 1,
-    "FsExecuteFileW": 3,
-    "FsContentGetValueW": 6,
-}
+# Every export and the number of its arguments, from the module's export
+# table. The ordinals are the positions of the names in alphabetical order,
+# from 1; a 32-bit export removes 4 bytes for each argument when it returns.
+EXPORT_TABLE = pathlib.Path(__file__).resolve().parents[2] / "plugin" / "export_table.h"
+
+
+def exported_arguments(table):
+    rows = re.findall(r"^  X\((\w+), [^,]+, (\w+), \w+, \(([^)]*)\)", table.read_text(), re.M)
+    if not rows:
+        raise SystemExit(f"check_dll: no exports found in {table}")
+    return {name: len(parameters.split(",")) if parameters.strip() else 0
+            for _, name, parameters in rows}
+
+
+EXPORT_ARGUMENTS = exported_arguments(EXPORT_TABLE)
 # Export name -> (ordinal, bytes of arguments the export removes on return).
 EXPORTS = {name: (ordinal, 4 * EXPORT_ARGUMENTS[name])
            for ordinal, name in enumerate(sorted(EXPORT_ARGUMENTS), start=1)}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -104,17 +105,18 @@ int HostBoundary::init_result_ = -1;
 
 TEST_F(HostBoundary, ExportsResolveByNameAndOrdinal) {
   EXPECT_EQ(init_result_, 0) << "FsInit";
-  // Every export, in alphabetical order: the ordinals count from 1 in it.
-  const char* const names[] = {
-      "FsContentGetSupportedField", "FsContentGetValue", "FsContentGetValueW", "FsDeleteFile",
-      "FsDeleteFileW", "FsExecuteFile", "FsExecuteFileW", "FsFindClose", "FsFindFirst", "FsFindFirstW", "FsFindNext",
-      "FsFindNextW", "FsGetDefRootName", "FsGetFile", "FsGetFileW", "FsInit", "FsInitW",
-      "FsPutFile", "FsPutFileW",
+  // Every export of the table, in alphabetical order: the ordinals count
+  // from 1 in it.
+  std::vector<std::string> names = {
+#define PAGORA_EXPORT_NAME(set, result, name, field, parameters, forwarded) #name,
+      PAGORA_EXPORTS(PAGORA_EXPORT_NAME)
+#undef PAGORA_EXPORT_NAME
   };
+  std::sort(names.begin(), names.end());
   unsigned ordinal = 0;
-  for (const char* name : names) {
+  for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const void* by_name = ExportByName(module_.handle(), name);
+    const void* by_name = ExportByName(module_.handle(), name.c_str());
     EXPECT_NE(by_name, nullptr);
     EXPECT_EQ(ExportByOrdinal(module_.handle(), ++ordinal), by_name);
   }

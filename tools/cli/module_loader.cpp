@@ -167,15 +167,10 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
   }
   PluginExports found;
   std::string missing;
-  Resolve(handle, "FsInit", &found.init, &missing);
-  Resolve(handle, "FsFindFirst", &found.find_first, &missing);
-  Resolve(handle, "FsFindNext", &found.find_next, &missing);
-  Resolve(handle, "FsFindClose", &found.find_close, &missing);
-  Resolve(handle, "FsGetFile", &found.get_file, &missing);
-  Resolve(handle, "FsPutFile", &found.put_file, &missing);
-  Resolve(handle, "FsDeleteFile", &found.delete_file, &missing);
-  Resolve(handle, "FsExecuteFile", &found.execute_file, &missing);
-  Resolve(handle, "FsGetDefRootName", &found.get_def_root_name, &missing);
+#define PAGORA_RESOLVE_REQUIRED(set, result, name, field, parameters, forwarded) \
+  PAGORA_IF_REQUIRED(set, Resolve(handle, #name, &found.field, &missing);)
+  PAGORA_EXPORTS(PAGORA_RESOLVE_REQUIRED)
+#undef PAGORA_RESOLVE_REQUIRED
   if (!missing.empty()) {
     CloseModule(handle);
     *error = NotAPlugin(path, missing);
@@ -184,16 +179,10 @@ bool PluginModule::Load(const std::string& path, std::string* error) {
   handle_ = handle;
   exports_ = found;
   OptionalExports& more = optional_;
-  Resolve(handle, "FsContentGetSupportedField", &more.content_supported_field);
-  Resolve(handle, "FsContentGetValue", &more.content_value);
-  Resolve(handle, "FsContentGetValueW", &more.content_value_w);
-  Resolve(handle, "FsInitW", &more.init_w);
-  Resolve(handle, "FsFindFirstW", &more.find_first_w);
-  Resolve(handle, "FsFindNextW", &more.find_next_w);
-  Resolve(handle, "FsGetFileW", &more.get_file_w);
-  Resolve(handle, "FsPutFileW", &more.put_file_w);
-  Resolve(handle, "FsDeleteFileW", &more.delete_file_w);
-  Resolve(handle, "FsExecuteFileW", &more.execute_file_w);
+#define PAGORA_RESOLVE_OPTIONAL(set, result, name, field, parameters, forwarded) \
+  PAGORA_IF_OPTIONAL(set, Resolve(handle, #name, &more.field);)
+  PAGORA_EXPORTS(PAGORA_RESOLVE_OPTIONAL)
+#undef PAGORA_RESOLVE_OPTIONAL
   return true;
 }
 

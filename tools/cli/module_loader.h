@@ -11,31 +11,21 @@ class PeModule;
 
 namespace pagora_cli {
 
+// The nine exports every plugin has (the Ansi set of the export table).
 struct PluginExports {
-  FsInitFn init = nullptr;
-  FsFindFirstFn find_first = nullptr;
-  FsFindNextFn find_next = nullptr;
-  FsFindCloseFn find_close = nullptr;
-  FsGetFileFn get_file = nullptr;
-  FsPutFileFn put_file = nullptr;
-  FsDeleteFileFn delete_file = nullptr;
-  FsExecuteFileFn execute_file = nullptr;
-  FsGetDefRootNameFn get_def_root_name = nullptr;
+#define PAGORA_REQUIRED_FIELD(set, result, name, field, parameters, forwarded) \
+  PAGORA_IF_REQUIRED(set, name##Fn field = nullptr;)
+  PAGORA_EXPORTS(PAGORA_REQUIRED_FIELD)
+#undef PAGORA_REQUIRED_FIELD
 };
 
 // The exports a module may have beyond the nine: the content functions and
 // the Unicode forms. Each is none where the module lacks it.
 struct OptionalExports {
-  FsContentGetSupportedFieldFn content_supported_field = nullptr;
-  FsContentGetValueFn content_value = nullptr;
-  FsContentGetValueWFn content_value_w = nullptr;
-  FsInitWFn init_w = nullptr;
-  FsFindFirstWFn find_first_w = nullptr;
-  FsFindNextWFn find_next_w = nullptr;
-  FsGetFileWFn get_file_w = nullptr;
-  FsPutFileWFn put_file_w = nullptr;
-  FsDeleteFileWFn delete_file_w = nullptr;
-  FsExecuteFileWFn execute_file_w = nullptr;
+#define PAGORA_OPTIONAL_FIELD(set, result, name, field, parameters, forwarded) \
+  PAGORA_IF_OPTIONAL(set, name##Fn field = nullptr;)
+  PAGORA_EXPORTS(PAGORA_OPTIONAL_FIELD)
+#undef PAGORA_OPTIONAL_FIELD
 };
 
 // One loaded module; unloaded when destroyed.

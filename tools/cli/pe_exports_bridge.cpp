@@ -9,37 +9,15 @@ namespace pagora_cli {
 
 namespace {
 
-// The exports as the module's own (stdcall) function types.
-using ModuleProgress = int(PE_STDCALL*)(int, char*, char*, int);
-struct ModuleExports {
-  int(PE_STDCALL* init)(int, ModuleProgress, void*, void*);
-  HANDLE(PE_STDCALL* find_first)(char*, WIN32_FIND_DATAA*);
-  BOOL(PE_STDCALL* find_next)(HANDLE, WIN32_FIND_DATAA*);
-  int(PE_STDCALL* find_close)(HANDLE);
-  int(PE_STDCALL* get_file)(char*, char*, int, void*);
-  int(PE_STDCALL* put_file)(char*, char*, int);
-  BOOL(PE_STDCALL* delete_file)(char*);
-  int(PE_STDCALL* execute_file)(HWND, char*, char*);
-  void(PE_STDCALL* get_def_root_name)(char*, int);
+// Each export's address in the module, none where it lacks it.
+struct ModuleAddresses {
+#define PAGORA_ADDRESS(set, result, name, field, parameters, forwarded) \
+  const void* field = nullptr;
+  PAGORA_EXPORTS(PAGORA_ADDRESS)
+#undef PAGORA_ADDRESS
 };
 
-// The exports a module may lack, in the same way.
-using ModuleProgressW = int(PE_STDCALL*)(int, char16_t*, char16_t*, int);
-struct ModuleOptional {
-  int(PE_STDCALL* content_supported_field)(int, char*, char*, int);
-  int(PE_STDCALL* content_value)(char*, int, int, void*, int, int);
-  int(PE_STDCALL* content_value_w)(char16_t*, int, int, void*, int, int);
-  int(PE_STDCALL* init_w)(int, ModuleProgressW, void*, void*);
-  HANDLE(PE_STDCALL* find_first_w)(char16_t*, WIN32_FIND_DATAW*);
-  BOOL(PE_STDCALL* find_next_w)(HANDLE, WIN32_FIND_DATAW*);
-  int(PE_STDCALL* get_file_w)(char16_t*, char16_t*, int, void*);
-  int(PE_STDCALL* put_file_w)(char16_t*, char16_t*, int);
-  BOOL(PE_STDCALL* delete_file_w)(char16_t*);
-  int(PE_STDCALL* execute_file_w)(HWND, char16_t*, char16_t*);
-};
-
-ModuleExports g_module;
-ModuleOptional g_optional;
+ModuleAddresses g_module;
 ProgressProc g_progress = nullptr;
 ProgressProcW g_progress_w = nullptr;
 
@@ -66,150 +44,99 @@ class WindowsRemoteOf {
     for (std::size_t i = 0; i < length; ++i) text_[i] = remote[i] == '/' ? Char('\\') : remote[i];
     null_ = remote == nullptr;
   }
-  Char* get() { return null_ ? nullptr : text_.data(); }
+  Char* get() const { return null_ ? nullptr : text_.data(); }
 
  private:
   static constexpr std::size_t kMaxPath = 260;
-  std::vector<Char> text_;
+  mutable std::vector<Char> text_;
   bool null_ = false;
 };
-using WindowsRemote = WindowsRemoteOf<char>;
-using WindowsRemoteW = WindowsRemoteOf<char16_t>;
 
-// The host gives no logging or request callbacks; a module is told so by
-// null pointers, which the interface allows. A Windows module shows its
-// messages with MessageBoxA and MessageBoxW, whose stand-in writes them to standard error.
-int Init(int plugin_nr, ProgressProc progress, OpaqueProc, RequestProc) {
+WindowsRemoteOf<char> Remote(const char* remote) { return WindowsRemoteOf<char>(remote); }
+WindowsRemoteOf<char16_t> Remote(const char16_t* remote) {
+  return WindowsRemoteOf<char16_t>(remote);
+}
+
+// A host callback as the module is given it: the host's progress callback
+// through a stdcall function of this bridge. The host gives no logging or
+// request callbacks; a module is told so by null pointers, which the
+// interface allows, and shows its messages with MessageBoxA and
+// MessageBoxW, whose stand-ins write them to standard error.
+struct ModuleCallback {
+  const void* address;
+};
+ModuleCallback Callback(ProgressProc progress) {
   g_progress = progress;
-  return pe::Call("FsInit", g_module.init, plugin_nr,
-                  progress != nullptr ? &ProgressFromModule : nullptr, nullptr, nullptr);
+  return {progress != nullptr ? pe::CodeAddress(&ProgressFromModule) : nullptr};
 }
-HANDLE FindFirst(char* path, WIN32_FIND_DATAA* data) {
-  return pe::Call("FsFindFirst", g_module.find_first, WindowsRemote(path).get(), data);
-}
-BOOL FindNext(HANDLE handle, WIN32_FIND_DATAA* data) {
-  return pe::Call("FsFindNext", g_module.find_next, handle, data);
-}
-int FindClose(HANDLE handle) { return pe::Call("FsFindClose", g_module.find_close, handle); }
-int BridgedGetFile(char* remote, char* local, int flags, void* info) {
-  return pe::Call("FsGetFile", g_module.get_file, WindowsRemote(remote).get(), local, flags, info);
-}
-int BridgedPutFile(char* local, char* remote, int flags) {
-  return pe::Call("FsPutFile", g_module.put_file, local, WindowsRemote(remote).get(), flags);
-}
-BOOL BridgedDeleteFile(char* remote) {
-  return pe::Call("FsDeleteFile", g_module.delete_file, WindowsRemote(remote).get());
-}
-int ExecuteFile(HWND window, char* remote, char* verb) {
-  return pe::Call("FsExecuteFile", g_module.execute_file, window, WindowsRemote(remote).get(), verb);
-}
-void GetDefRootName(char* name, int size) {
-  pe::Call("FsGetDefRootName", g_module.get_def_root_name, name, size);
-}
-
-int ContentSupportedField(int index, char* name, char* units, int maxlen) {
-  return pe::Call("FsContentGetSupportedField", g_optional.content_supported_field, index, name,
-                  units, maxlen);
-}
-int ContentValue(char* remote, int index, int unit, void* value, int maxlen, int flags) {
-  return pe::Call("FsContentGetValue", g_optional.content_value, WindowsRemote(remote).get(),
-                  index, unit, value, maxlen, flags);
-}
-int ContentValueW(char16_t* remote, int index, int unit, void* value, int maxlen, int flags) {
-  return pe::Call("FsContentGetValueW", g_optional.content_value_w, WindowsRemoteW(remote).get(),
-                  index, unit, value, maxlen, flags);
-}
-int InitW(int plugin_nr, ProgressProcW progress, OpaqueProc, RequestProcW) {
+ModuleCallback Callback(ProgressProcW progress) {
   g_progress_w = progress;
-  return pe::Call("FsInitW", g_optional.init_w, plugin_nr,
-                  progress != nullptr ? &ProgressFromModuleW : nullptr, nullptr, nullptr);
+  return {progress != nullptr ? pe::CodeAddress(&ProgressFromModuleW) : nullptr};
 }
-HANDLE FindFirstW(char16_t* path, WIN32_FIND_DATAW* data) {
-  return pe::Call("FsFindFirstW", g_optional.find_first_w, WindowsRemoteW(path).get(), data);
+ModuleCallback Callback(OpaqueProc) { return {nullptr}; }
+ModuleCallback Callback(RequestProc) { return {nullptr}; }
+ModuleCallback Callback(RequestProcW) { return {nullptr}; }
+
+// Each argument as the 32-bit word the module is given.
+template <typename T>
+std::uint32_t Word(T value) {
+  return pe::ToWord(value);
 }
-BOOL FindNextW(HANDLE handle, WIN32_FIND_DATAW* data) {
-  return pe::Call("FsFindNextW", g_optional.find_next_w, handle, data);
+template <typename Char>
+std::uint32_t Word(const WindowsRemoteOf<Char>& remote) {
+  return pe::ToWord(remote.get());
 }
-int GetFileW(char16_t* remote, char16_t* local, int flags, void* info) {
-  return pe::Call("FsGetFileW", g_optional.get_file_w, WindowsRemoteW(remote).get(), local, flags,
-                  info);
-}
-int PutFileW(char16_t* local, char16_t* remote, int flags) {
-  return pe::Call("FsPutFileW", g_optional.put_file_w, local, WindowsRemoteW(remote).get(), flags);
-}
-BOOL DeleteFileW(char16_t* remote) {
-  return pe::Call("FsDeleteFileW", g_optional.delete_file_w, WindowsRemoteW(remote).get());
-}
-int ExecuteFileW(HWND window, char16_t* remote, char16_t* verb) {
-  return pe::Call("FsExecuteFileW", g_optional.execute_file_w, window,
-                  WindowsRemoteW(remote).get(), verb);
+std::uint32_t Word(ModuleCallback callback) { return pe::ToWord(callback.address); }
+
+template <typename>
+using WordOf = std::uint32_t;
+
+// Calls the export at `address` with the words of `args`, in stdcall.
+template <typename R, typename... Given>
+R CallExport(const char* what, const void* address, const Given&... args) {
+  R(PE_STDCALL * function)(WordOf<Given>...) = nullptr;
+  static_assert(sizeof(function) == sizeof(address), "code and data addresses share a size");
+  std::memcpy(&function, &address, sizeof(function));
+  return pe::Call(what, function, Word(args)...);
 }
 
-template <typename Fn>
-void Find(const pe::PeModule& module, const char* name, Fn* function, std::string* missing) {
-  void* address = module.Export(name);
-  if (address == nullptr && missing != nullptr) {
-    *missing += std::string(missing->empty() ? "" : ", ") + name;
+// The host-side function of every export: BridgedFsInit and so on.
+#define PAGORA_BRIDGED(set, result, name, field, parameters, forwarded) \
+  result WFX_CALL Bridged##name parameters {                             \
+    return CallExport<result>(#name, g_module.field,                     \
+                              PAGORA_UNPARENTHESIZED forwarded);         \
   }
-  static_assert(sizeof(*function) == sizeof(address), "code and data addresses share a size");
-  std::memcpy(function, &address, sizeof(address));
-}
+PAGORA_EXPORTS(PAGORA_BRIDGED)
+#undef PAGORA_BRIDGED
 
-// The host-side function for an export the module has, or none.
-template <typename Fn, typename ModuleFn>
-Fn IfPresent(ModuleFn module_function, Fn host_function) {
-  return module_function != nullptr ? host_function : nullptr;
+void AddMissing(std::string* missing, const char* name) {
+  *missing += std::string(missing->empty() ? "" : ", ") + name;
 }
 
 }  // namespace
 
 bool BridgeExports(const pe::PeModule& module, PluginExports* exports, OptionalExports* optional,
                    std::string* missing) {
-  ModuleExports found{};
-  Find(module, "FsInit", &found.init, missing);
-  Find(module, "FsFindFirst", &found.find_first, missing);
-  Find(module, "FsFindNext", &found.find_next, missing);
-  Find(module, "FsFindClose", &found.find_close, missing);
-  Find(module, "FsGetFile", &found.get_file, missing);
-  Find(module, "FsPutFile", &found.put_file, missing);
-  Find(module, "FsDeleteFile", &found.delete_file, missing);
-  Find(module, "FsExecuteFile", &found.execute_file, missing);
-  Find(module, "FsGetDefRootName", &found.get_def_root_name, missing);
+  ModuleAddresses found;
+#define PAGORA_FIND(set, result, name, field, parameters, forwarded) \
+  found.field = module.Export(#name);                                \
+  PAGORA_IF_REQUIRED(set, if (found.field == nullptr) AddMissing(missing, #name);)
+  PAGORA_EXPORTS(PAGORA_FIND)
+#undef PAGORA_FIND
   if (!missing->empty()) return false;
   g_module = found;
   g_progress = nullptr;
   g_progress_w = nullptr;
-  ModuleOptional more{};
-  Find(module, "FsContentGetSupportedField", &more.content_supported_field, nullptr);
-  Find(module, "FsContentGetValue", &more.content_value, nullptr);
-  Find(module, "FsContentGetValueW", &more.content_value_w, nullptr);
-  Find(module, "FsInitW", &more.init_w, nullptr);
-  Find(module, "FsFindFirstW", &more.find_first_w, nullptr);
-  Find(module, "FsFindNextW", &more.find_next_w, nullptr);
-  Find(module, "FsGetFileW", &more.get_file_w, nullptr);
-  Find(module, "FsPutFileW", &more.put_file_w, nullptr);
-  Find(module, "FsDeleteFileW", &more.delete_file_w, nullptr);
-  Find(module, "FsExecuteFileW", &more.execute_file_w, nullptr);
-  g_optional = more;
-  optional->content_supported_field =
-      IfPresent(more.content_supported_field, &ContentSupportedField);
-  optional->content_value = IfPresent(more.content_value, &ContentValue);
-  optional->content_value_w = IfPresent(more.content_value_w, &ContentValueW);
-  optional->init_w = IfPresent(more.init_w, &InitW);
-  optional->find_first_w = IfPresent(more.find_first_w, &FindFirstW);
-  optional->find_next_w = IfPresent(more.find_next_w, &FindNextW);
-  optional->get_file_w = IfPresent(more.get_file_w, &GetFileW);
-  optional->put_file_w = IfPresent(more.put_file_w, &PutFileW);
-  optional->delete_file_w = IfPresent(more.delete_file_w, &DeleteFileW);
-  optional->execute_file_w = IfPresent(more.execute_file_w, &ExecuteFileW);
-  *exports = PluginExports{Init,     FindFirst, FindNext,    FindClose,     BridgedGetFile,
-                           BridgedPutFile,  BridgedDeleteFile, ExecuteFile, GetDefRootName};
+#define PAGORA_FILL(set, result, name, field, parameters, forwarded) \
+  PAGORA_IF_REQUIRED(set, exports->field = &Bridged##name;)          \
+  PAGORA_IF_OPTIONAL(set, optional->field = found.field != nullptr ? &Bridged##name : nullptr;)
+  PAGORA_EXPORTS(PAGORA_FILL)
+#undef PAGORA_FILL
   return true;
 }
 
 void ReleaseBridge() {
-  g_module = ModuleExports{};
-  g_optional = ModuleOptional{};
+  g_module = ModuleAddresses{};
   g_progress = nullptr;
   g_progress_w = nullptr;
 }

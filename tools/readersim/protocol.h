@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/windows_errors.h"
+
 namespace readersim {
 
 constexpr std::uint32_t kCodeProbe = 0x222014;
@@ -27,15 +29,8 @@ constexpr std::size_t kMaxFrameInput = kMaxUploadData + kMaxTargetName + 1;
 // keeps for a title's filename and a long name.
 constexpr std::size_t kMaxPathLength = 127;
 
-constexpr std::uint32_t kErrorInvalidFunction = 1;
-constexpr std::uint32_t kErrorInvalidData = 13;
-constexpr std::uint32_t kErrorNotReady = 21;
-constexpr std::uint32_t kErrorCrc = 23;
-constexpr std::uint32_t kErrorWriteFault = 29;
-constexpr std::uint32_t kErrorGenFailure = 31;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorDiskFull = 112;
-constexpr std::uint32_t kErrorInvalidName = 123;
+// The Windows error codes the driver answers with.
+using namespace pagora::windows_errors;  // NOLINT(google-build-using-namespace)
 
 // A short name for a control code, for logs.
 const char* CodeName(std::uint32_t code);
