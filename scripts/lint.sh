@@ -10,7 +10,7 @@ python3 scripts/check_layers.py
 
 cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 sources=$(git ls-files 'platform/*.cpp' 'state/*.cpp' 'devlink/*.cpp' 'catalog/*.cpp' 'plugin/*.cpp' 'tools/*.cpp' \
-          | grep -v -e '_test\.cpp$' -e 'test_support' | grep -v 'platform_windows\.cpp$' | grep -v 'test_modules/')
+          | grep -v -e '_test\.cpp$' | grep -v 'platform_windows\.cpp$')
 
 # The PE loader and the host's bridge to it build for 32-bit x86 only: they
 # are checked with that build's compile commands, the rest with the native.

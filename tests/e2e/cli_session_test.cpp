@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "plugin/fs_api.h"
-#include "tests/e2e/reader_fixture.h"
-#include "tests/e2e/reader_image.h"
+#include "testing/e2e/reader_fixture.h"
+#include "testing/e2e/reader_image.h"
 
 namespace pagora_e2e {
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "plugin/fs_api.h"
-#include "tests/e2e/in_process_host.h"
-#include "tests/e2e/reader_fixture.h"
-#include "tests/e2e/reader_image.h"
+#include "testing/e2e/in_process_host.h"
+#include "testing/e2e/reader_fixture.h"
+#include "testing/e2e/reader_image.h"
 
 namespace pagora_e2e {
 namespace {

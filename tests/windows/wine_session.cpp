@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/demo_titles.h"
+#include "testing/e2e/demo_titles.h"
 #include "tests/windows/driver_bridge.h"
 #include "tests/windows/session_files.h"
 #include "tests/windows/window_watch.h"

@@ -13,7 +13,7 @@
 
 #include "plugin/fs_api.h"
 #include "tools/cli/result_codes.h"
-#include "tools/cli/test_support/run_process.h"
+#include "testing/run_process.h"
 
 namespace pagora_cli {
 namespace {

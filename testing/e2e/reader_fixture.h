@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/demo_titles.h"
-#include "tests/e2e/simulator_process.h"
-#include "tools/cli/test_support/run_process.h"
+#include "testing/e2e/demo_titles.h"
+#include "testing/e2e/simulator_process.h"
+#include "testing/run_process.h"
 
 namespace pagora_e2e {
 

@@ -1,4 +1,4 @@
-#include "tests/e2e/simulator_process.h"
+#include "testing/e2e/simulator_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/cli/test_support/run_process.h"
+#include "testing/run_process.h"
 
 namespace pagora_e2e {
 

@@ -1,11 +1,11 @@
-#include "tests/e2e/reader_fixture.h"
+#include "testing/e2e/reader_fixture.h"
 
 #include <stdlib.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include "tests/e2e/reader_image.h"
+#include "testing/e2e/reader_image.h"
 
 namespace pagora_e2e {
 

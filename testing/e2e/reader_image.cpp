@@ -1,4 +1,4 @@
-#include "tests/e2e/reader_image.h"
+#include "testing/e2e/reader_image.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tests/e2e/in_process_host.h"
+#include "testing/e2e/in_process_host.h"
 
 #include "tools/cli/host_path.h"
 

@@ -1,4 +1,4 @@
-#include "tools/cli/test_support/run_process.h"
+#include "testing/run_process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
