@@ -71,8 +71,8 @@ TEST(WindowsModule, RefusedDllsAreNamedWithTheirFault) {
     const char* message;
   };
   const Case cases[] = {
-      {"an import with no stand-in", [](Bytes* f) { Rename(f, "GetTickCount64", "GetTickCount65"); },
-       "imports with no stand-in in this host: KERNEL32.dll!GetTickCount65"},
+      {"an import with no stand-in", [](Bytes* f) { Rename(f, "Sleep", "Sleeq"); },
+       "imports with no stand-in in this host: KERNEL32.dll!Sleeq"},
       {"a missing export", [](Bytes* f) { Rename(f, "FsGetFile", "FsGetFilX"); },
        "is not a file-system plugin: it lacks FsGetFile"},
       {"a truncated file", [](Bytes* f) { f->resize(f->size() / 3); }, "truncated: section"},

@@ -3,7 +3,6 @@
 // on a reader's device path connects to its socket and DeviceIoControl
 // speaks its frames, and local files are POSIX files.
 #include "platform/platform.h"
-#include "tools/peloader/standins/host_objects.h"
 #include "tools/peloader/standins/standins.h"
 
 namespace pe {
@@ -11,10 +10,6 @@ namespace pe {
 namespace {
 
 const pagora::Platform& Os() { return pagora::NativePlatform(); }
-
-constexpr Dword kDuplicateSameAccess = 2;
-void* const kCurrentProcess = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
-void* const kCurrentThread = reinterpret_cast<void*>(static_cast<std::intptr_t>(-2));
 
 Handle PE_API CreateFileA(const char* path, Dword access, Dword share, void*, Dword disposition,
                           Dword attributes, Handle) {
@@ -71,32 +66,8 @@ Bool PE_API DeviceIoControl(Handle device, Dword code, const void* in, Dword in_
   return ok;
 }
 
-Bool PE_API CloseHandle(Handle handle) {
-  if (CloseHostObject(handle)) return 1;
-  return Os().close_handle(handle);
-}
-
-Bool PE_API GetHandleInformation(Handle handle, Dword* flags) {
-  if (handle == nullptr || handle == pagora::InvalidOsHandle()) {
-    SetLastErrorCode(kErrorInvalidHandle);
-    return 0;
-  }
-  if (flags != nullptr) *flags = 0;  // neither inherited nor protected
-  return 1;
-}
-
-// Only the pseudo-handle of the current thread is duplicated, into a real
-// handle of this process: what a runtime does to keep a thread's handle.
-Bool PE_API DuplicateHandle(Handle source_process, Handle source, Handle target_process,
-                            Handle* target, Dword, Bool, Dword options) {
-  if (source_process != kCurrentProcess || target_process != kCurrentProcess ||
-      source != kCurrentThread || (options & ~kDuplicateSameAccess) != 0 || target == nullptr) {
-    SetLastErrorCode(kErrorNotSupported);
-    return 0;
-  }
-  *target = NewThreadHandle(0);
-  return *target != nullptr ? 1 : 0;
-}
+// Every handle the module can close is a file or device of the platform table.
+Bool PE_API CloseHandle(Handle handle) { return Os().close_handle(handle); }
 
 Dword PE_API GetLastError() { return LastErrorCode(); }
 
@@ -116,8 +87,6 @@ const StandIn kEntries[] = {
     {"GetFileAttributesW", Entry(&GetFileAttributesW)},
     {"DeviceIoControl", Entry(&DeviceIoControl)},
     {"CloseHandle", Entry(&CloseHandle)},
-    {"GetHandleInformation", Entry(&GetHandleInformation)},
-    {"DuplicateHandle", Entry(&DuplicateHandle)},
     {"GetLastError", Entry(&GetLastError)},
     {"SetLastError", Entry(&SetLastError)},
 };

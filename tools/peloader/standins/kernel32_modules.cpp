@@ -12,7 +12,7 @@ namespace pe {
 
 namespace {
 
-// The handle of the host program itself (GetModuleHandle(NULL)): it
+// The handle of the host program itself (GetModuleHandleA or W of NULL): it
 // exports nothing the module could ask for.
 const StandInList kNoEntries = {nullptr, 0};
 const StandInList* const kHostLists[] = {&kNoEntries, nullptr};

@@ -1,6 +1,5 @@
-// msvcrt's runtime support: start-up (_initterm), its locks, errno, exits,
-// setjmp/longjmp, the "C" locale, and threads (which this host does not
-// start for the module).
+// msvcrt's runtime support: start-up (_initterm), its locks, errno, the
+// ends of the process (abort, runtime errors) and the "C" locale.
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,47 +10,6 @@
 #include <mutex>
 
 #include "tools/peloader/standins/standins.h"
-
-// setjmp/longjmp with a layout of their own in msvcrt's 64-byte jmp_buf,
-// which the module only passes from one to the other: EBP, EBX, EDI, ESI,
-// the caller's stack pointer and the return address. No handler chain is
-// unwound: the thread block's chain is always empty.
-extern "C" int pagora_msvcrt_setjmp3(void* buffer, int count, ...);
-extern "C" void pagora_msvcrt_longjmp(void* buffer, int value);
-asm(R"(
-  .text
-  .globl pagora_msvcrt_setjmp3
-  .type pagora_msvcrt_setjmp3, @function
-pagora_msvcrt_setjmp3:
-  movl 4(%esp), %eax
-  movl %ebp, 0(%eax)
-  movl %ebx, 4(%eax)
-  movl %edi, 8(%eax)
-  movl %esi, 12(%eax)
-  leal 4(%esp), %ecx
-  movl %ecx, 16(%eax)
-  movl (%esp), %ecx
-  movl %ecx, 20(%eax)
-  xorl %eax, %eax
-  ret
-  .size pagora_msvcrt_setjmp3, .-pagora_msvcrt_setjmp3
-  .globl pagora_msvcrt_longjmp
-  .type pagora_msvcrt_longjmp, @function
-pagora_msvcrt_longjmp:
-  movl 4(%esp), %ecx
-  movl 8(%esp), %eax
-  testl %eax, %eax
-  jnz 1f
-  movl $1, %eax
-1:
-  movl 0(%ecx), %ebp
-  movl 4(%ecx), %ebx
-  movl 8(%ecx), %edi
-  movl 12(%ecx), %esi
-  movl 16(%ecx), %esp
-  jmp *20(%ecx)
-  .size pagora_msvcrt_longjmp, .-pagora_msvcrt_longjmp
-)");
 
 namespace pe {
 
@@ -87,17 +45,6 @@ void PE_CDECL AmsgExit(int code) {
   _exit(255);
 }
 
-std::uintptr_t PE_CDECL BeginThreadEx(void*, unsigned, void*, void*, unsigned, unsigned*) {
-  errno = EAGAIN;  // this host starts no threads for the module
-  return 0;
-}
-
-// Only a thread _beginthreadex started may end itself so, and there is none.
-void PE_CDECL EndThreadEx(unsigned) {
-  std::fprintf(stderr, "pe loader: _endthreadex on a thread the module did not start\n");
-  std::abort();
-}
-
 // msvcrt's struct lconv: ten strings, then eight chars.
 struct Lconv {
   const char* strings[10];
@@ -122,13 +69,8 @@ const StandIn kEntries[] = {
     {"_lock", Entry(&Lock)},
     {"_unlock", Entry(&Unlock)},
     {"_amsg_exit", Entry(&AmsgExit)},
-    {"_beginthreadex", Entry(&BeginThreadEx)},
-    {"_endthreadex", Entry(&EndThreadEx)},
     {"_errno", Entry(&__errno_location)},
-    {"_setjmp3", Entry(&pagora_msvcrt_setjmp3)},
-    {"longjmp", Entry(&pagora_msvcrt_longjmp)},
     {"abort", Entry(&std::abort)},
-    {"exit", Entry(&std::exit)},
     {"strerror", Entry(&std::strerror)},
     {"localeconv", Entry(&LocaleConv)},
     {"setlocale", Entry(&SetLocale)},

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tools/peloader/standins/standins.h"
@@ -53,32 +54,9 @@ int PE_CDECL VFPrintF(void* stream, const char* format, va_list args) {
   return host != nullptr ? std::vfprintf(host, HostFormat(format).c_str(), args) : -1;
 }
 
-// Variadic: called as it is, without realigning (the arguments stay where
-// the caller put them).
-__attribute__((format(printf, 2, 3))) int FPrintF(void* stream, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const int written = VFPrintF(stream, format, args);
-  va_end(args);
-  return written;
-}
-
-__attribute__((format(printf, 1, 2))) int PrintF(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  const int written = std::vprintf(HostFormat(format).c_str(), args);
-  va_end(args);
-  return written;
-}
-
 int PE_CDECL FPutC(int c, void* stream) {
   std::FILE* host = HostStream(stream);
   return host != nullptr ? std::fputc(c, host) : EOF;
-}
-
-int PE_CDECL FPutS(const char* text, void* stream) {
-  std::FILE* host = HostStream(stream);
-  return host != nullptr ? std::fputs(text, host) : EOF;
 }
 
 std::size_t PE_CDECL FWrite(const void* data, std::size_t size, std::size_t count, void* stream) {
@@ -89,10 +67,7 @@ std::size_t PE_CDECL FWrite(const void* data, std::size_t size, std::size_t coun
 const StandIn kEntries[] = {
     {"_iob", g_iob},
     {"vfprintf", Entry(&VFPrintF)},
-    {"fprintf", Entry(&FPrintF)},
-    {"printf", Entry(&PrintF)},
     {"fputc", Entry(&FPutC)},
-    {"fputs", Entry(&FPutS)},
     {"fwrite", Entry(&FWrite)},
 };
 

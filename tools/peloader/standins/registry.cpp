@@ -7,7 +7,7 @@ namespace pe {
 
 extern const StandInList kKernel32Files;
 extern const StandInList kKernel32Sync;
-extern const StandInList kKernel32Process;
+extern const StandInList kKernel32Memory;
 extern const StandInList kKernel32Modules;
 extern const StandInList kKernel32Text;
 extern const StandInList kSetupApi;
@@ -18,7 +18,7 @@ extern const StandInList kMsvcrtRuntime;
 
 namespace {
 
-const StandInList* const kKernel32Lists[] = {&kKernel32Files, &kKernel32Sync, &kKernel32Process,
+const StandInList* const kKernel32Lists[] = {&kKernel32Files, &kKernel32Sync, &kKernel32Memory,
                                               &kKernel32Modules, &kKernel32Text, nullptr};
 const StandInList* const kSetupApiLists[] = {&kSetupApi, nullptr};
 const StandInList* const kUser32Lists[] = {&kUser32, nullptr};

@@ -1,14 +1,16 @@
 // The stand-ins a loaded module's imports are bound to: for each Windows
-// DLL the module may import from, its functions (and data) by name, done
-// with this system's calls. Calls the module makes behave as the Windows
-// documentation says; calls this host cannot honour (threads, other
-// processes) fail with a documented error rather than pretend.
+// DLL the module imports from, the functions (and data) it imports, by
+// name, done with this system's calls. There is one for each import of the
+// shipped DLL and none more: an image that imports anything else is refused
+// by name before it runs. Calls the module makes behave as the Windows
+// documentation says.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "platform/windows_errors.h"
 #include "tools/peloader/stdcall_call.h"
 
 namespace pe {
@@ -30,7 +32,7 @@ constexpr StandInList ListOf(const StandIn (&entries)[N]) {
 }
 
 // A DLL this host stands in for. Its address is the module handle the
-// module gets from GetModuleHandle and LoadLibrary for it.
+// module gets from GetModuleHandleA/W and LoadLibraryA for it.
 struct StandInDll {
   const char* name;
   const StandInList* const* lists;  // ends with nullptr
@@ -61,18 +63,10 @@ void* Entry(Fn function) {
 void SetLastErrorCode(std::uint32_t code);
 std::uint32_t LastErrorCode();
 
-// Windows types and codes the stand-ins use.
+// Windows types the stand-ins use, and the Windows error codes they set.
 using Bool = std::int32_t;
 using Dword = std::uint32_t;
 using Handle = void*;
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorNotSupported = 50;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorCallNotImplemented = 120;
-constexpr std::uint32_t kErrorModNotFound = 126;
-constexpr std::uint32_t kErrorProcNotFound = 127;
-constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorAlreadyExists = 183;
-constexpr std::uint32_t kErrorInvalidUserBuffer = 1784;
+using namespace pagora::windows_errors;  // NOLINT(google-build-using-namespace)
 
 }  // namespace pe

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -152,14 +153,14 @@ TEST(StandIns, MessageBoxWritesToStandardErrorAndAnswersOk) {
 }
 
 TEST(StandIns, FilesGoToPosix) {
-  using CreateFile = void*(PE_STDCALL*)(const char*, Dword, Dword, void*, Dword, Dword, void*);
-  using WriteFile = Bool(PE_STDCALL*)(void*, const void*, Dword, Dword*, void*);
-  using MoveFile = Bool(PE_STDCALL*)(const char*, const char*, Dword);
-  const auto create = StandIn<CreateFile>("KERNEL32.dll", "CreateFileA");
-  const auto write = StandIn<WriteFile>("KERNEL32.dll", "WriteFile");
+  using Create = void*(PE_STDCALL*)(const char*, Dword, Dword, void*, Dword, Dword, void*);
+  using Write = Bool(PE_STDCALL*)(void*, const void*, Dword, Dword*, void*);
+  using Move = Bool(PE_STDCALL*)(const char*, const char*, Dword);
+  const auto create = StandIn<Create>("KERNEL32.dll", "CreateFileA");
+  const auto write = StandIn<Write>("KERNEL32.dll", "WriteFile");
   const auto size = StandIn<Dword(PE_STDCALL*)(void*, Dword*)>("KERNEL32.dll", "GetFileSize");
   const auto close = StandIn<Bool(PE_STDCALL*)(void*)>("KERNEL32.dll", "CloseHandle");
-  const auto move = StandIn<MoveFile>("KERNEL32.dll", "MoveFileExA");
+  const auto move = StandIn<Move>("KERNEL32.dll", "MoveFileExA");
   const auto remove = StandIn<Bool(PE_STDCALL*)(const char*)>("KERNEL32.dll", "DeleteFileA");
   const fs::path dir = fs::temp_directory_path() / ("pe-files-" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -196,62 +197,13 @@ TEST(StandIns, FilesGoToPosix) {
   fs::remove_all(dir);
 }
 
-TEST(StandIns, EventsSemaphoresAndWaits) {
-  using CreateEvent = void*(PE_STDCALL*)(void*, Bool, Bool, const char*);
-  using CreateSemaphore = void*(PE_STDCALL*)(void*, std::int32_t, std::int32_t, const char*);
-  using Release = Bool(PE_STDCALL*)(void*, std::int32_t, std::int32_t*);
-  using Wait = Dword(PE_STDCALL*)(void*, Dword);
-  const auto create_event = StandIn<CreateEvent>("KERNEL32.dll", "CreateEventA");
-  const auto create_semaphore = StandIn<CreateSemaphore>("KERNEL32.dll", "CreateSemaphoreA");
-  const auto set_event = StandIn<Bool(PE_STDCALL*)(void*)>("KERNEL32.dll", "SetEvent");
-  const auto release = StandIn<Release>("KERNEL32.dll", "ReleaseSemaphore");
-  const auto wait = StandIn<Wait>("KERNEL32.dll", "WaitForSingleObject");
-  const auto close = StandIn<Bool(PE_STDCALL*)(void*)>("KERNEL32.dll", "CloseHandle");
-  void* event = pe::Call("CreateEventA", create_event, nullptr, 0, 0, nullptr);  // auto-reset
-  void* semaphore = pe::Call("CreateSemaphoreA", create_semaphore, nullptr, 1, 2, nullptr);
-  std::int32_t previous = -1;
-  struct Step {
-    const char* label;
-    std::function<Dword()> call;
-    Dword result;
-  } steps[] = {
-      {"an unset event times out", [&] { return pe::Call("Wait", wait, event, 0u); }, 258},
-      {"setting it", [&] { return Dword(pe::Call("SetEvent", set_event, event)); }, 1},
-      {"a set event ends the wait", [&] { return pe::Call("Wait", wait, event, 0u); }, 0},
-      {"which reset it", [&] { return pe::Call("Wait", wait, event, 0u); }, 258},
-      {"a count of one is taken", [&] { return pe::Call("Wait", wait, semaphore, 0u); }, 0},
-      {"then none is left", [&] { return pe::Call("Wait", wait, semaphore, 0u); }, 258},
-      {"releasing two", [&] { return Dword(pe::Call("Release", release, semaphore, 2, &previous)); }, 1},
-      {"past the maximum", [&] { return Dword(pe::Call("Release", release, semaphore, 1, &previous)); }, 0},
-      {"a closed handle", [&] {
-         pe::Call("CloseHandle", close, event);
-         return pe::Call("Wait", wait, event, 0u);
-       }, 0xFFFFFFFFu},
-  };
-  for (const Step& step : steps) EXPECT_EQ(step.call(), step.result) << step.label;
-  EXPECT_EQ(previous, 0) << "the count before the release of two";
-  EXPECT_EQ(pe::Call("CloseHandle", close, semaphore), 1);
-}
-
-TEST(StandIns, TlsSlotsHoldOneValuePerThread) {
-  const auto alloc = StandIn<Dword(PE_STDCALL*)()>("KERNEL32.dll", "TlsAlloc");
-  const auto set = StandIn<Bool(PE_STDCALL*)(Dword, void*)>("KERNEL32.dll", "TlsSetValue");
+TEST(StandIns, TlsGetValueFindsNoSlotAllocated) {
   const auto get = StandIn<void*(PE_STDCALL*)(Dword)>("KERNEL32.dll", "TlsGetValue");
-  const Dword slot = pe::Call("TlsAlloc", alloc);
-  ASSERT_LT(slot, 64u);
-  int here = 0, there = 0;
-  EXPECT_EQ(pe::Call("TlsSetValue", set, slot, &here), 1);
-  void* seen_by_other = &here;
-  std::thread other([&] {
-    seen_by_other = pe::Call("TlsGetValue", get, slot);
-    pe::Call("TlsSetValue", set, slot, &there);
-  });
-  other.join();
-  EXPECT_EQ(seen_by_other, nullptr);
-  EXPECT_EQ(pe::Call("TlsGetValue", get, slot), &here);
-  EXPECT_EQ(pe::LastErrorCode(), 0u) << "a stored value clears the last error";
-  EXPECT_EQ(pe::Call("TlsGetValue", get, 63u == slot ? 62u : 63u), nullptr);
-  EXPECT_EQ(pe::LastErrorCode(), 87u) << "a slot never allocated";
+  for (const Dword slot : {0u, 63u, 64u}) {
+    pe::SetLastErrorCode(0);
+    EXPECT_EQ(pe::Call("TlsGetValue", get, slot), nullptr) << "slot " << slot;
+    EXPECT_EQ(pe::LastErrorCode(), 87u) << "slot " << slot << " was never allocated";
+  }
 }
 
 TEST(StandIns, TextConversionsGiveSizesFirst) {
@@ -292,26 +244,46 @@ TEST(StandIns, TextConversionsGiveSizesFirst) {
   }
 }
 
-TEST(StandIns, MsvcrtStreamsAndNumbers) {
+using VFPrintF = int (*)(void*, const char*, va_list);
+
+// Hands its arguments on as the module's own variadic functions do.
+int PrintTo(VFPrintF print, void* stream, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int written = print(stream, format, args);
+  va_end(args);
+  return written;
+}
+
+TEST(StandIns, MsvcrtStreamsAreThisProcesssOwn) {
   auto* iob = static_cast<unsigned char*>(pe::ResolveStandIn("msvcrt.dll", "_iob"));
-  const auto fputs_ = StandIn<int (*)(const char*, void*)>("msvcrt.dll", "fputs");
-  const auto fprintf_ = StandIn<int (*)(void*, const char*, ...)>("msvcrt.dll", "fprintf");
-  const auto ultoa = StandIn<char* (*)(std::uint32_t, char*, int)>("msvcrt.dll", "_ultoa");
+  const auto fputc_ = StandIn<int (*)(int, void*)>("msvcrt.dll", "fputc");
+  const auto fwrite_ = StandIn<std::size_t (*)(const void*, std::size_t, std::size_t, void*)>(
+      "msvcrt.dll", "fwrite");
+  const auto vfprintf_ = StandIn<VFPrintF>("msvcrt.dll", "vfprintf");
   ::testing::internal::CaptureStderr();
-  EXPECT_GE(fputs_("to stderr\n", iob + 64), 0) << "_iob[2] is stderr";
-  EXPECT_EQ(fprintf_(iob + 64, "%I64u %s\n", 0x100000000ull, "wide"), 16);
-  EXPECT_EQ(fputs_("nowhere\n", iob + 96), EOF) << "not one of the three streams";
+  EXPECT_EQ(fwrite_("to stderr", 3, 3, iob + 64), 3u) << "_iob[2] is stderr";
+  EXPECT_EQ(fputc_('\n', iob + 64), '\n');
+  EXPECT_EQ(PrintTo(vfprintf_, iob + 64, "%I64u %s %Iu %I32d\n", 0x100000000ull, "wide", std::size_t{7}, -3),
+            21)
+      << "msvcrt's size prefixes";
+  EXPECT_EQ(fputc_('x', iob + 96), EOF) << "not one of the three streams";
+  EXPECT_EQ(fwrite_("nowhere", 1, 7, iob + 96), 0u);
+  EXPECT_EQ(PrintTo(vfprintf_, iob + 96, "%s\n", "nowhere"), -1);
   const std::string written = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(written, "to stderr\n4294967296 wide\n");
-  const struct {
-    std::uint32_t value;
-    int radix;
-    const char* text;
-  } numbers[] = {{255, 16, "ff"}, {5, 2, "101"}, {0, 10, "0"}, {35, 36, "z"}, {7, 1, ""}};
-  for (const auto& n : numbers) {
-    char text[40];
-    EXPECT_STREQ(ultoa(n.value, text, n.radix), n.text) << n.value << " in radix " << n.radix;
-  }
+  EXPECT_EQ(written, "to stderr\n4294967296 wide 7 -3\n");
+}
+
+TEST(StandIns, MsvcrtStringsTakeTheModulesTypes) {
+  const auto wcslen_ = StandIn<std::size_t (*)(const std::uint16_t*)>("msvcrt.dll", "wcslen");
+  const auto strrchr_ = StandIn<char* (*)(const char*, int)>("msvcrt.dll", "strrchr");
+  const auto strcspn_ = StandIn<std::size_t (*)(const char*, const char*)>("msvcrt.dll", "strcspn");
+  const std::uint16_t wide[] = {'b', 0xe9, 0xd83d, 0xdcd6, 0};
+  EXPECT_EQ(wcslen_(wide), 4u) << "16-bit units, a surrogate pair counting two";
+  const char* path = "\\Reader\\Books\\a.rb";
+  EXPECT_EQ(strrchr_(path, '\\'), path + 13) << "the last separator";
+  EXPECT_EQ(strcspn_("title=Marigold", "=;"), 5u);
+  EXPECT_EQ(strcspn_("no separator", "=;"), 12u) << "the whole text when none occurs";
 }
 
 }  // namespace
