@@ -65,7 +65,7 @@ std::map<std::string, std::string> ReadTitleAttributes(const std::string& line) 
     std::size_t value_start = name_end + 1;
     std::size_t next = line.find("=\"", value_start);
     std::size_t value_end = line.size();
-    std::size_t next_start = line.size();
+    std::size_t next_start = value_end;
     if (next != std::string::npos) {
       std::size_t blank = line.rfind(' ', next);
       if (blank == std::string::npos || blank < value_start) break;
