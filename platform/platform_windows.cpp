@@ -157,3 +157,7 @@ const Platform kWindows = {GetClassDevs, EnumDeviceInterfaces, GetInterfaceDetai
 const Platform& NativePlatform() { return kWindows; }
 
 }  // namespace pagora
+
+// The module's entry point: nothing to do when it is loaded or unloaded, or
+// when a thread starts or ends.
+extern "C" int __stdcall DllMain(void*, unsigned long, void*) { return 1; }

@@ -93,10 +93,6 @@ int& CatalogHoldDepth() {
 
 using namespace pagora;
 
-#if defined(_WIN32)
-extern "C" int __stdcall DllMain(void*, unsigned long, void*) { return 1; }
-#endif
-
 extern "C" {
 
 int WFX_CALL FsInit(int plugin_nr, ProgressProc progress, OpaqueProc log, RequestProc request) {
