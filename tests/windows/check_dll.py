@@ -182,8 +182,8 @@ class Module:
                 dll = m.group(1)
                 found.setdefault(dll, set())
                 continue
-            if line.startswith("The Export Tables") or line.strip() == "":
-                dll = None if line.startswith("The Export Tables") else dll
+            if line.startswith("The Export Tables"):
+                dll = None
                 continue
             m = re.match(r"^\s+[0-9a-f]+\s+(\d+)\s+(\S+)\s*$", line)
             if dll is not None and m:
